@@ -1,0 +1,12 @@
+#pragma once
+// Each subcommand of tarnwick-cli adds itself to the command line here. Its
+// callback runs the command and leaves its exit code in `exitCode`.
+
+#include <CLI/CLI.hpp>
+
+namespace tarnwick::cli {
+
+void AddInfoCommand(CLI::App& app, int& exitCode);
+void AddTextsCommand(CLI::App& app, int& exitCode);
+
+}  // namespace tarnwick::cli

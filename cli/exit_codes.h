@@ -1,0 +1,15 @@
+#pragma once
+// Exit codes of tarnwick-cli, after the sysexits convention, shared by every
+// subcommand so that scripts can tell the cases apart.
+
+namespace tarnwick::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 64;        // bad command line
+inline constexpr int kExitNotAnImage = 65;   // too short, no signature, UART, too large
+inline constexpr int kExitCannotRead = 66;   // cannot be opened or read
+inline constexpr int kExitNoDevice = 69;     // no device, or the library is unusable
+inline constexpr int kExitTransferFailed = 74;
+inline constexpr int kExitInterrupted = 130;
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,20 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+
+int main(int argc, char** argv) {
+    using namespace tarnwick::cli;
+    CLI::App app{"Sends .rad firmware and system-data images to a GPS device on USB."};
+    app.require_subcommand(1);
+    int exitCode = kExitOk;
+    AddInfoCommand(app, exitCode);
+    AddTextsCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int parseExit = app.exit(error);
+        return parseExit == 0 ? kExitOk : kExitUsage;
+    }
+    return exitCode;
+}

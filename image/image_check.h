@@ -1,0 +1,39 @@
+#pragma once
+// The checks that decide whether a file may be sent at all, before the
+// device is looked at. The window, `tarnwick-cli info` and `flash` share
+// them, in this order: open, length, signature, kind, port.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "image/image_header.h"
+#include "platform/system.h"
+
+namespace tarnwick {
+
+// An image is held in memory whole and counted in 32 bits.
+inline constexpr std::uint64_t kImageSizeLimit = std::uint64_t{1} << 32;
+
+enum class ImageVerdict {
+    Sendable,
+    CannotOpen,   // cannot be opened or read ("1020")
+    TooShort,     // fewer than 1028 bytes ("1023")
+    NoSignature,  // first byte is not '$' ("1022")
+    UartImage,    // port byte 0 ("1022")
+    TooLarge,     // 4 GiB or more ("1022")
+};
+
+struct ImageCheck {
+    ImageVerdict verdict = ImageVerdict::CannotOpen;
+    std::optional<ImageHeader> header;   // set once the signature was found
+    std::optional<ImageStatus> status;   // the kind line, when the type has one
+    std::uint64_t fileSize = 0;          // the real size, when it could be asked
+};
+
+// The "message" key of the box that refuses this verdict; empty for Sendable.
+std::string_view RefusalKey(ImageVerdict verdict);
+
+ImageCheck CheckImageFile(os::FileReader& files, const std::string& path);
+
+}  // namespace tarnwick

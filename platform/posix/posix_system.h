@@ -1,0 +1,44 @@
+#pragma once
+// The POSIX implementations of the interfaces in platform/system.h.
+
+#include "platform/system.h"
+
+namespace tarnwick::os::posix {
+
+class DlLibraryLoader final : public LibraryLoader {
+public:
+    std::unique_ptr<LoadedLibrary> Load(const std::string& name) override;
+};
+
+class FdHandleIo final : public HandleIo {
+public:
+    // A device that goes away must be a failed write, not a dead process.
+    FdHandleIo();
+    WriteResult Write(Handle handle, std::span<const std::uint8_t> bytes,
+                      std::chrono::milliseconds wait) override;
+    void Close(Handle handle) override;
+};
+
+class PosixFileReader final : public FileReader {
+public:
+    FilePrefix ReadPrefix(const std::string& path, std::size_t count) override;
+    LoadedFile LoadWhole(const std::string& path, std::uint64_t sizeLimit) override;
+    std::optional<std::string> ReadText(const std::string& path, std::size_t sizeLimit) override;
+};
+
+class SteadyClock final : public Clock {
+public:
+    std::chrono::steady_clock::time_point Now() override;
+};
+
+class ThreadSleeper final : public Sleeper {
+public:
+    void Sleep(std::chrono::milliseconds duration) override;
+};
+
+class LinuxProcess final : public Process {
+public:
+    std::string ExecutablePath() override;
+};
+
+}  // namespace tarnwick::os::posix

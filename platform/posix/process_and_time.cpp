@@ -1,0 +1,37 @@
+#include "platform/posix/posix_system.h"
+
+#include <climits>
+#include <thread>
+#include <unistd.h>
+
+namespace tarnwick::os::posix {
+
+std::chrono::steady_clock::time_point SteadyClock::Now() { return std::chrono::steady_clock::now(); }
+
+void ThreadSleeper::Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+std::string LinuxProcess::ExecutablePath() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) {
+        return {};
+    }
+    return std::string(path, static_cast<std::size_t>(length));
+}
+
+}  // namespace tarnwick::os::posix
+
+namespace tarnwick::os {
+
+System& RealSystem() {
+    static posix::DlLibraryLoader libraries;
+    static posix::FdHandleIo handles;
+    static posix::PosixFileReader files;
+    static posix::SteadyClock clock;
+    static posix::ThreadSleeper sleeper;
+    static posix::LinuxProcess process;
+    static System system{libraries, handles, files, clock, sleeper, process};
+    return system;
+}
+
+}  // namespace tarnwick::os

@@ -1,0 +1,146 @@
+#pragma once
+// The operating system as the rest of the tool sees it: a few small
+// interfaces, each replaceable, so that the core never calls the system
+// itself and tests can make any call fail. One implementation per system
+// lives beside this header (posix/, win32/); RealSystem() hands out the one
+// built for this machine.
+//
+// Rules every implementation keeps:
+// - Nothing here throws. Failures come back as values.
+// - Every object or handle handed out has exactly one owner, and the
+//   owner's destructor or Close() gives it back.
+// - No call blocks without a bound given by the caller.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tarnwick::os {
+
+// A device handle as the device library hands it out: a pointer-sized
+// integer (a file descriptor here, a HANDLE on Windows). All ones means none.
+using Handle = std::intptr_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+// ---- Dynamic libraries -----------------------------------------------------
+
+// A loaded library. Destroying it unloads it.
+class LoadedLibrary {
+public:
+    virtual ~LoadedLibrary() = default;
+    // The address of the entry with this exact name, or null when the
+    // library has none.
+    virtual void* FindEntry(const char* name) const = 0;
+};
+
+class LibraryLoader {
+public:
+    virtual ~LibraryLoader() = default;
+    // Loads by bare file name through the system's usual search, which for
+    // our executables starts in their own folder. Null when it cannot be
+    // loaded (missing, not a library, or a dependency missing).
+    virtual std::unique_ptr<LoadedLibrary> Load(const std::string& name) = 0;
+};
+
+// ---- Device handles ---------------------------------------------------------
+
+enum class WriteStatus {
+    Accepted,  // the device took `accepted` bytes (at least one)
+    NotReady,  // the device took nothing within the wait; try again later
+    Failed,    // the write failed (handle invalid, connection gone, ...)
+};
+
+struct WriteResult {
+    WriteStatus status = WriteStatus::Failed;
+    std::size_t accepted = 0;
+};
+
+class HandleIo {
+public:
+    virtual ~HandleIo() = default;
+    // One write of at most bytes.size() bytes. Waits at most `wait` for the
+    // device to take anything; never blocks longer. May take fewer bytes
+    // than asked.
+    virtual WriteResult Write(Handle handle, std::span<const std::uint8_t> bytes,
+                              std::chrono::milliseconds wait) = 0;
+    // Gives the handle back to the system. Closing kInvalidHandle is a no-op.
+    virtual void Close(Handle handle) = 0;
+};
+
+// ---- Files -----------------------------------------------------------------
+
+enum class FileStatus {
+    Ok,
+    CannotOpen,  // missing, no permission, a directory, ...
+    ReadError,   // opened, but reading failed
+    TooLarge,    // larger than the caller's limit
+    NoMemory,    // no block of the file's size could be had
+};
+
+struct FilePrefix {
+    FileStatus status = FileStatus::CannotOpen;
+    std::string bytes;           // what one read of up to `count` bytes gave
+    std::uint64_t fileSize = 0;  // the file's real size when it could be asked
+};
+
+// A whole file in one heap block of exactly its size.
+struct LoadedFile {
+    FileStatus status = FileStatus::CannotOpen;
+    std::unique_ptr<std::uint8_t[]> data;
+    std::uint64_t size = 0;
+};
+
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+    // Opens read-only, reads up to `count` bytes with one request, closes.
+    virtual FilePrefix ReadPrefix(const std::string& path, std::size_t count) = 0;
+    // Loads the whole file. TooLarge when its size is at least `sizeLimit`;
+    // ReadError when fewer bytes came than its size.
+    virtual LoadedFile LoadWhole(const std::string& path, std::uint64_t sizeLimit) = 0;
+    // The whole content of a small text file, at most `sizeLimit` bytes;
+    // nullopt when it cannot be read.
+    virtual std::optional<std::string> ReadText(const std::string& path,
+                                                std::size_t sizeLimit) = 0;
+};
+
+// ---- Time ------------------------------------------------------------------
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::chrono::steady_clock::time_point Now() = 0;
+};
+
+class Sleeper {
+public:
+    virtual ~Sleeper() = default;
+    virtual void Sleep(std::chrono::milliseconds duration) = 0;
+};
+
+// ---- The running process ---------------------------------------------------
+
+class Process {
+public:
+    virtual ~Process() = default;
+    // Full path of the running executable, or empty when it cannot be had.
+    virtual std::string ExecutablePath() = 0;
+};
+
+// The implementations for this machine, alive for the whole process.
+struct System {
+    LibraryLoader& libraries;
+    HandleIo& handles;
+    FileReader& files;
+    Clock& clock;
+    Sleeper& sleeper;
+    Process& process;
+};
+
+System& RealSystem();
+
+}  // namespace tarnwick::os

@@ -1,0 +1,36 @@
+#include "platform/win32/win32_system.h"
+
+#include <windows.h>
+
+namespace tarnwick::os::win32 {
+namespace {
+
+class Win32Library final : public LoadedLibrary {
+public:
+    explicit Win32Library(HMODULE module) : module_(module) {}
+    Win32Library(const Win32Library&) = delete;
+    Win32Library& operator=(const Win32Library&) = delete;
+    ~Win32Library() override { FreeLibrary(module_); }
+
+    void* FindEntry(const char* name) const override {
+        return reinterpret_cast<void*>(GetProcAddress(module_, name));
+    }
+
+private:
+    HMODULE module_;
+};
+
+}  // namespace
+
+std::unique_ptr<LoadedLibrary> Win32LibraryLoader::Load(const std::string& name) {
+    // Only the application's folder and System32: a library planted in the
+    // current directory is never picked up.
+    HMODULE module = LoadLibraryExA(name.c_str(), nullptr,
+                                    LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<Win32Library>(module);
+}
+
+}  // namespace tarnwick::os::win32

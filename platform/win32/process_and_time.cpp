@@ -1,0 +1,36 @@
+#include "platform/win32/win32_system.h"
+
+#include <thread>
+#include <windows.h>
+
+namespace tarnwick::os::win32 {
+
+std::chrono::steady_clock::time_point TickClock::Now() { return std::chrono::steady_clock::now(); }
+
+void Win32Sleeper::Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+std::string Win32Process::ExecutablePath() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    return std::string(path, length);
+}
+
+}  // namespace tarnwick::os::win32
+
+namespace tarnwick::os {
+
+System& RealSystem() {
+    static win32::Win32LibraryLoader libraries;
+    static win32::Win32HandleIo handles;
+    static win32::Win32FileReader files;
+    static win32::TickClock clock;
+    static win32::Win32Sleeper sleeper;
+    static win32::Win32Process process;
+    static System system{libraries, handles, files, clock, sleeper, process};
+    return system;
+}
+
+}  // namespace tarnwick::os
