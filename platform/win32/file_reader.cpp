@@ -1,6 +1,7 @@
 #include "platform/win32/win32_system.h"
 
 #include <new>
+#include <utility>
 #include <windows.h>
 
 namespace tarnwick::os::win32 {
@@ -9,6 +10,7 @@ namespace {
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle() {
