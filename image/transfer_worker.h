@@ -1,0 +1,102 @@
+#pragma once
+// Puts an image on the device pipe: the 20-byte header packet (file bytes
+// 0..19), then the payload (file bytes 1024..end) in pieces of at most 2048
+// bytes, written straight from the loaded block.
+//
+// Run() is synchronous; the front end owns the thread it runs on (the window
+// a std::thread, the CLI likewise). The worker never touches a window: it
+// reports through a TransferObserver, from its own thread.
+//
+// What keeps the data safe:
+// - A write that takes only part of its bytes is followed by writes of the
+//   rest, so no byte is lost or sent twice.
+// - A write that fails is repeated, up to 3002 attempts in a row, with a
+//   pause after each failed attempt (5 ms for the header, 1 ms for a piece).
+// - A header packet the device never takes ends the transfer as failed; no
+//   payload follows a header the device did not get.
+// - A device that takes nothing for 60 s ends the transfer as failed. The
+//   wait is spent in short slices so that a stop request is honoured.
+// - A failed or stopped transfer is never reported as complete.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "image/transfer_state.h"
+#include "platform/system.h"
+
+namespace tarnwick {
+
+inline constexpr std::size_t kPieceSize = 2048;
+inline constexpr int kMaxWriteAttempts = 3002;
+inline constexpr std::chrono::milliseconds kHeaderRetryPause{5};
+inline constexpr std::chrono::milliseconds kPieceRetryPause{1};
+inline constexpr std::chrono::milliseconds kStallLimit{60'000};
+// The longest single wait handed to HandleIo::Write; the stop flag is looked
+// at between waits.
+inline constexpr std::chrono::milliseconds kWaitSlice{200};
+
+enum class TransferResult {
+    Complete,  // every payload byte was taken by the device
+    Failed,    // see TransferFailure
+    Stopped,   // the stop flag was raised before the last byte was taken
+};
+
+enum class TransferFailure {
+    None,
+    ImageTooSmall,        // fewer than 1028 bytes were handed over; nothing written
+    HeaderNotTaken,       // 3002 failed attempts at the header packet; no payload sent
+    PieceNotTaken,        // 3002 failed attempts at one payload piece
+    Stalled,              // the device took nothing for 60 s
+};
+
+struct TransferOutcome {
+    TransferResult result = TransferResult::Failed;
+    TransferFailure failure = TransferFailure::None;
+    std::uint64_t sent = 0;     // payload bytes the device took
+    std::uint64_t payload = 0;  // payload size (file size - 1024), 0 when too small
+    bool headerSent = false;    // the 20-byte header packet was taken whole
+};
+
+// The "message" key that ends a transfer: "1030" only for a complete one,
+// "1032" for every other end.
+std::string_view OutcomeMessageKey(TransferResult result);
+
+// The exact share sent, 0..100: sent * 100 / payload in 64 bits. 100 only
+// when everything was sent.
+int ProgressPosition(std::uint64_t sent, std::uint64_t payload);
+
+// Receives the worker's reports on the worker's thread. Implementations must
+// not block (the window stores the position and posts a coalesced repaint;
+// the CLI stores atomics) and must not throw.
+class TransferObserver {
+public:
+    virtual ~TransferObserver() = default;
+    // After every payload piece the device has taken whole.
+    // position = ProgressPosition(sent, payload).
+    virtual void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) = 0;
+    // Exactly once per Run, last of all: the image block has been released
+    // and the pipe closed by then.
+    virtual void OnFinished(const TransferOutcome& outcome) = 0;
+};
+
+class TransferWorker {
+public:
+    TransferWorker(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock);
+
+    // Sends the image held by `state`, which the worker now owns. Whatever
+    // happens, the image block is released and the pipe closed (once)
+    // before observer.OnFinished is called and Run returns. `stop` is read
+    // between pieces and between waits on a device that takes nothing.
+    TransferOutcome Run(TransferState state, TransferObserver& observer,
+                        const std::atomic<bool>& stop);
+
+private:
+    os::HandleIo& io_;
+    os::Sleeper& sleeper_;
+    os::Clock& clock_;
+};
+
+}  // namespace tarnwick
