@@ -1,0 +1,18 @@
+#pragma once
+// What the running test process holds, to show that repeating an operation
+// leaks neither descriptors nor memory.
+
+#include <cstddef>
+
+namespace tarnwick::test {
+
+// Entries in /proc/self/fd.
+std::size_t OpenDescriptorCount();
+// Resident set size in bytes, from /proc/self/statm.
+std::size_t ResidentBytes();
+
+// Sanitizer runtimes keep freed memory aside on purpose, so resident size
+// says nothing about leaks there (their own leak check does).
+bool ResidentSizeIsMeaningful();
+
+}  // namespace tarnwick::test
