@@ -1,0 +1,18 @@
+#pragma once
+// Narrow texts (from lang.ini and the resources) as the window shows them.
+// On GTK the window takes them as UTF-8; a file that is not valid UTF-8 is
+// still shown, read as Latin-1, rather than left blank.
+
+#include <string>
+#include <string_view>
+
+#include <wx/string.h>
+
+namespace tarnwick {
+
+wxString ToWxText(std::string_view narrow);
+
+// A path as the file system spells it, for the core's file calls.
+std::string ToFileSystemPath(const wxString& path);
+
+}  // namespace tarnwick
