@@ -17,6 +17,7 @@
 #include <wx/control.h>
 #include <wx/dc.h>
 
+#include "ui/band_plan.h"
 #include "ui/colour.h"
 
 namespace tarnwick {
@@ -62,10 +63,16 @@ public:
     // context over a bitmap.
     void PaintPass(wxDC& dc, const wxSize& clientSize) const;
 
+    // A progress bar takes no keyboard focus.
+    bool AcceptsFocus() const override { return false; }
+
+protected:
+    wxSize DoGetBestClientSize() const override;
+
 private:
     void OnBarPaint(wxPaintEvent& event);
     void OnBarEraseBackground(wxEraseEvent& event);
-    void PaintBands(wxDC& target, const wxSize& clientSize, int fillWidth) const;
+    void PaintBands(wxDC& target, const BarPlan& plan) const;
     void ScheduleRepaint();
     void RepaintFromQueue();
 
