@@ -179,7 +179,8 @@ std::optional<std::string_view> SectionName(std::string_view line) {
 
 }  // namespace
 
-std::string ReadProfileString(std::string_view iniText, std::string_view section, std::string_view key) {
+std::optional<std::string> FindProfileString(std::string_view iniText, std::string_view section,
+                                             std::string_view key) {
     const ProfileText profile = WithoutByteOrderMark(iniText);
     section = Trim(section);
     key = Trim(key);
@@ -209,7 +210,11 @@ std::string ReadProfileString(std::string_view iniText, std::string_view section
         value = value.substr(0, std::min(value.find('\0'), value.size()));
         return std::string(CutAtCharacter(value, kMaxTextLength));
     }
-    return {};
+    return std::nullopt;
+}
+
+std::string ReadProfileString(std::string_view iniText, std::string_view section, std::string_view key) {
+    return FindProfileString(iniText, section, key).value_or(std::string());
 }
 
 }  // namespace tarnwick

@@ -3,10 +3,6 @@
 namespace tarnwick {
 namespace {
 
-// A lang.ini is a few kilobytes; whatever lies past this is never read, so a
-// huge or endless file cannot stall the window at every lookup.
-constexpr std::size_t kIniSizeLimit = 1 << 20;
-
 constexpr std::string_view kIniFileName = "lang.ini";
 
 }  // namespace
@@ -30,16 +26,16 @@ TextLookup::TextLookup(os::Process& process, os::FileReader& files) : process_(p
 
 std::string TextLookup::IniPath() const { return LangIniPathBeside(process_.ExecutablePath()); }
 
-std::string TextLookup::Lookup(std::string_view section, std::string_view key) const {
-    const std::string path = IniPath();
+std::optional<std::string> ReadIniFile(os::FileReader& files, const std::string& path) {
     if (path.empty()) {
-        return {};
+        return std::nullopt;
     }
-    const std::optional<std::string> text = files_.ReadText(path, kIniSizeLimit);
-    if (!text) {
-        return {};
-    }
-    return ReadProfileString(*text, section, key);
+    return files.ReadText(path, kIniSizeLimit);
+}
+
+std::string TextLookup::Lookup(std::string_view section, std::string_view key) const {
+    const std::optional<std::string> text = ReadIniFile(files_, IniPath());
+    return text ? ReadProfileString(*text, section, key) : std::string();
 }
 
 }  // namespace tarnwick

@@ -141,6 +141,14 @@ TEST(ProfileReader, EmptyValuesAreEmpty) {
     EXPECT_EQ(ReadProfileString("[message]\n=x\n", "message", ""), "x");
 }
 
+TEST(ProfileReader, FindTellsAMissingKeyFromAnEmptyValue) {
+    const std::string ini = "[message]\n1020=\n1021\n";
+    EXPECT_EQ(FindProfileString(ini, "message", "1020"), std::optional<std::string>(""));
+    EXPECT_EQ(FindProfileString(ini, "message", "1021"), std::nullopt);
+    EXPECT_EQ(FindProfileString(ini, "message", "1022"), std::nullopt);
+    EXPECT_EQ(FindProfileString(ini, "title", "1020"), std::nullopt);
+}
+
 TEST(ProfileReader, ValuesAreCutAt259Characters) {
     const std::string long300(300, 'v');
     EXPECT_EQ(Message("[message]\n1020=" + long300 + "\n"), std::string(259, 'v'));

@@ -1,0 +1,272 @@
+// tarnwick-cli info IMAGE [--json]: the checks the window makes before it
+// looks at the device, with everything the header says.
+
+#include <cinttypes>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+#include "app/text_keys.h"
+#include "app/text_lookup.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json_text.h"
+#include "image/image_check.h"
+#include "image/sha256.h"
+
+namespace tarnwick::cli {
+namespace {
+
+struct SentHashes {
+    std::string sent;     // header packet, then payload: what goes over the cable
+    std::string payload;  // payload alone, as the device stores it
+};
+
+struct InfoReport {
+    std::string path;
+    ImageCheck check;
+    std::optional<std::string> statusText;
+    std::optional<SentHashes> hashes;
+    std::string problem;  // set when the file could not be hashed as it was checked
+};
+
+std::string_view VerdictName(ImageVerdict verdict) {
+    switch (verdict) {
+        case ImageVerdict::Sendable: return "sendable";
+        case ImageVerdict::CannotOpen: return "cannot-open";
+        case ImageVerdict::TooShort: return "too-short";
+        case ImageVerdict::NoSignature: return "no-signature";
+        case ImageVerdict::UartImage: return "uart-image";
+        case ImageVerdict::TooLarge: return "too-large";
+    }
+    return "unknown";
+}
+
+std::string_view ReportVerdict(const InfoReport& report) {
+    return report.problem.empty() ? VerdictName(report.check.verdict) : "cannot-read";
+}
+
+int ExitCodeFor(const InfoReport& report) {
+    if (!report.problem.empty()) {
+        return kExitCannotRead;
+    }
+    switch (report.check.verdict) {
+        case ImageVerdict::Sendable: return kExitOk;
+        case ImageVerdict::CannotOpen: return kExitCannotRead;
+        default: return kExitNotAnImage;
+    }
+}
+
+std::string Explanation(const InfoReport& report) {
+    if (!report.problem.empty()) {
+        return report.problem;
+    }
+    const std::string size = std::to_string(report.check.fileSize);
+    switch (report.check.verdict) {
+        case ImageVerdict::Sendable:
+            return "The image can be sent to the device.";
+        case ImageVerdict::CannotOpen:
+            return "The file cannot be opened or read: it is missing, is a folder or a special file, or you "
+                   "may not read it. Check the path and the file's permissions.";
+        case ImageVerdict::TooShort:
+            return "The file is too short to be an image: it has " + size +
+                   " bytes, and an image has at least 1028 (a 1024-byte header and 4 payload bytes). It may "
+                   "have been cut short; copy or download it again.";
+        case ImageVerdict::NoSignature:
+            return "The file is not an image: its first byte is not '$'. Choose a .rad image file.";
+        case ImageVerdict::UartImage:
+            return "The image is made for the serial (UART) port and cannot be sent over USB. Choose the USB "
+                   "image for this device.";
+        case ImageVerdict::TooLarge:
+            return "The file has " + size +
+                   " bytes, 4 GiB or more, which is too large to be an image. Check that this is the right file.";
+    }
+    return {};
+}
+
+std::string Hex32(std::uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08" PRIx32, value);
+    return text;
+}
+
+std::string DateText(const ImageStatus& status) {
+    return std::to_string(status.dateFirst) + "/" + std::to_string(status.dateSecond) + "/" +
+           std::to_string(status.year);
+}
+
+// Streams the file's bytes 0..19 and 1024..end through two hashes. The file
+// is read whole through the OS layer, which has no piecewise read; images
+// stay below 4 GiB.
+void HashSentBytes(os::FileReader& files, InfoReport& report) {
+    const os::LoadedFile file = files.LoadWhole(report.path, kImageSizeLimit);
+    if (file.status == os::FileStatus::NoMemory) {
+        report.problem = "There is not enough memory to read the whole file. Close other programs and try again.";
+        return;
+    }
+    if (file.status != os::FileStatus::Ok || file.size < kHeaderReadSize) {
+        report.problem = "The file changed or could not be read whole after it was checked. Try again, and make "
+                         "sure no other program is writing it.";
+        return;
+    }
+    const std::span<const std::uint8_t> bytes(file.data.get(), file.size);
+    const auto payload = bytes.subspan(kHeaderAreaSize);
+    Sha256 sent;
+    sent.Update(bytes.first(kHeaderPacketSize));
+    sent.Update(payload);
+    Sha256 payloadOnly;
+    payloadOnly.Update(payload);
+    report.hashes = SentHashes{sent.FinishHex(), payloadOnly.FinishHex()};
+}
+
+InfoReport MakeReport(const std::string& path) {
+    os::System& system = os::RealSystem();
+    InfoReport report;
+    report.path = path;
+    report.check = CheckImageFile(system.files, path);
+    if (report.check.status) {
+        const TextLookup texts(system.process, system.files);
+        report.statusText =
+            ComposeImageStatusText(texts.Lookup(kMessageSection, report.check.status->key), *report.check.status);
+    }
+    if (report.check.verdict == ImageVerdict::Sendable) {
+        HashSentBytes(system.files, report);
+    }
+    return report;
+}
+
+constexpr std::string_view kSentLabel = "SHA-256 of bytes 0-19 then 1024-end (as sent)";
+constexpr std::string_view kPayloadLabel = "SHA-256 of bytes 1024-end (payload)";
+
+void PrintText(const InfoReport& report) {
+    const ImageCheck& check = report.check;
+    std::ostringstream out;
+    auto line = [&out](std::string_view label, const std::string& value) {
+        out << label << ':' << std::string(label.size() < 20 ? 20 - label.size() : 1, ' ') << value << '\n';
+    };
+    line("File", report.path);
+    if (check.verdict != ImageVerdict::CannotOpen) {
+        line("Real file size", std::to_string(check.fileSize) + " bytes");
+    }
+    if (check.header) {
+        const ImageHeader& header = *check.header;
+        line("Port", std::string(IsUsbImage(header) ? "USB" : "UART") + " (byte " + std::to_string(header.port) + ")");
+        line("Flash type", FlashTypeName(header.flashType));
+        std::string start = Hex32(header.startAddress);
+        if (header.flashType == static_cast<std::uint8_t>(FlashType::Nand)) {
+            start += " in 512-byte units, byte address " + Hex32(StartByteAddress(header));
+        }
+        line("Start address", start);
+        line("Header file size", std::to_string(header.fileSize) + " bytes (the file has " +
+                                     std::to_string(check.fileSize) + ")");
+        line("Header packet count", std::to_string(header.packetCount));
+        line("Payload", std::to_string(check.fileSize - kHeaderAreaSize) + " bytes from offset 1024");
+        if (check.status && check.status->withDate) {
+            line("Date", DateText(*check.status));
+        }
+    }
+    if (report.statusText) {
+        line("Image line", "\"" + *report.statusText + "\"");
+    }
+    if (report.hashes) {
+        out << kSentLabel << ": " << report.hashes->sent << '\n';
+        out << kPayloadLabel << ": " << report.hashes->payload << '\n';
+    }
+    const bool sendable = ExitCodeFor(report) == kExitOk;
+    line("Verdict", sendable ? "sendable" : "not sendable (" + std::string(ReportVerdict(report)) + ")");
+    std::cout << out.str();
+    if (sendable) {
+        std::cout << Explanation(report) << '\n';
+    } else {
+        std::cerr << "tarnwick-cli: " << report.path << ": " << Explanation(report) << '\n';
+    }
+}
+
+void PrintJson(const InfoReport& report) {
+    const ImageCheck& check = report.check;
+    JsonObject json;
+    json.Add("path", report.path);
+    json.Add("verdict", ReportVerdict(report));
+    json.AddBool("sendable", ExitCodeFor(report) == kExitOk);
+    json.Add("message", Explanation(report));
+    const std::string_view refusal = report.problem.empty() ? RefusalKey(check.verdict) : "1020";
+    if (refusal.empty()) {
+        json.AddNull("refusal_key");
+    } else {
+        json.Add("refusal_key", refusal);
+    }
+    if (check.verdict == ImageVerdict::CannotOpen) {
+        json.AddNull("file_size");
+    } else {
+        json.AddNumber("file_size", static_cast<std::int64_t>(check.fileSize));
+    }
+    if (check.header) {
+        const ImageHeader& header = *check.header;
+        JsonObject fields;
+        fields.AddNumber("port", header.port)
+            .Add("port_kind", IsUsbImage(header) ? "usb" : "uart")
+            .AddNumber("flash_type", header.flashType)
+            .Add("flash_type_name", FlashTypeName(header.flashType))
+            .AddNumber("start_address", header.startAddress)
+            .AddNumber("start_byte_address", StartByteAddress(header))
+            .AddNumber("file_size", header.fileSize)
+            .AddNumber("packet_count", header.packetCount)
+            .AddBool("dated", IsDated(header))
+            .AddNumber("date_first", header.dateFirst)
+            .AddNumber("date_second", header.dateSecond)
+            .AddNumber("date_year", header.dateYear);
+        json.AddRaw("header", fields.Text());
+        json.AddNumber("payload_size", static_cast<std::int64_t>(check.fileSize - kHeaderAreaSize));
+    } else {
+        json.AddNull("header");
+        json.AddNull("payload_size");
+    }
+    if (check.status && check.status->withDate) {
+        json.Add("date", DateText(*check.status));
+    } else {
+        json.AddNull("date");
+    }
+    if (check.status) {
+        json.Add("status_key", check.status->key);
+        json.Add("status_text", report.statusText.value_or(""));
+    } else {
+        json.AddNull("status_key");
+        json.AddNull("status_text");
+    }
+    if (report.hashes) {
+        json.Add("sha256_sent", report.hashes->sent);
+        json.Add("sha256_payload", report.hashes->payload);
+    } else {
+        json.AddNull("sha256_sent");
+        json.AddNull("sha256_payload");
+    }
+    std::cout << json.Text() << '\n';
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app, int& exitCode) {
+    struct Options {
+        std::string path;
+        bool json = false;
+    };
+    auto options = std::make_shared<Options>();
+    CLI::App* info = app.add_subcommand(
+        "info", "Decode and judge an image file as the tool would before sending it; the device is not touched.");
+    info->add_option("IMAGE", options->path, "The .rad image file")->required();
+    info->add_flag("--json", options->json, "Print the decoded fields as one JSON object");
+    info->footer(
+        "Exit codes: 0 the image can be sent, 64 usage error, 65 not a sendable image (too short, no "
+        "signature, UART, 4 GiB or more), 66 cannot be opened or read.");
+    info->callback([options, &exitCode] {
+        const InfoReport report = MakeReport(options->path);
+        if (options->json) {
+            PrintJson(report);
+        } else {
+            PrintText(report);
+        }
+        exitCode = ExitCodeFor(report);
+    });
+}
+
+}  // namespace tarnwick::cli

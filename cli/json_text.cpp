@@ -1,0 +1,104 @@
+#include "cli/json_text.h"
+
+#include <cstdio>
+
+namespace tarnwick::cli {
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`
+// (no overlong forms, no surrogates, nothing above U+10FFFF), or 0.
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || at(1) < low || at(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (at(i) < 0x80 || at(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+    char escape[7];
+    std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+    out += escape;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view bytes) {
+    std::string out = "\"";
+    out.reserve(bytes.size() + 2);
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x80) {
+            const std::size_t length = Utf8SequenceLength(bytes.substr(i));
+            if (length == 0) {
+                AppendEscapedByte(out, byte);
+                ++i;
+            } else {
+                out.append(bytes.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
+        switch (byte) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    AppendEscapedByte(out, byte);
+                } else {
+                    out += static_cast<char>(byte);
+                }
+        }
+        ++i;
+    }
+    out += '"';
+    return out;
+}
+
+JsonObject& JsonObject::Field(std::string_view name, std::string_view json) {
+    if (text_.size() > 1) {
+        text_ += ", ";
+    }
+    text_ += JsonString(name);
+    text_ += ": ";
+    text_ += json;
+    return *this;
+}
+
+JsonObject& JsonObject::Add(std::string_view name, std::string_view text) { return Field(name, JsonString(text)); }
+
+JsonObject& JsonObject::AddNumber(std::string_view name, std::int64_t number) { return Field(name, std::to_string(number)); }
+
+JsonObject& JsonObject::AddBool(std::string_view name, bool flag) { return Field(name, flag ? "true" : "false"); }
+
+JsonObject& JsonObject::AddNull(std::string_view name) { return Field(name, "null"); }
+
+JsonObject& JsonObject::AddRaw(std::string_view name, std::string_view json) { return Field(name, json); }
+
+}  // namespace tarnwick::cli
