@@ -25,6 +25,16 @@ void FillRect(wxDC& dc, const BarFill& fill)
                      fill.rect.bottom - fill.rect.top);
 }
 
+// One line of text, centred both ways in the client area.
+void DrawCentred(wxDC& dc, const char* text, const wxSize& clientSize)
+{
+    const wxString line(text);
+    wxCoord width = 0;
+    wxCoord height = 0;
+    dc.GetTextExtent(line, &width, &height);
+    dc.DrawText(line, (clientSize.x - width) / 2, (clientSize.y - height) / 2);
+}
+
 }  // namespace
 
 wxBEGIN_EVENT_TABLE(CGradientProgressCtrl, wxControl)
@@ -137,18 +147,17 @@ void CGradientProgressCtrl::PaintPass(wxDC& dc, const wxSize& clientSize) const
     }
     PaintBands(dc, plan);
 
-    const wxRect client(0, 0, clientSize.x, clientSize.y);
     dc.SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
     if (plan.blankStrip) {
         dc.SetTextForeground(ToWxColour(emptyColor));
         dc.SetTextBackground(ToWxColour(emptyColor));
         dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
-        dc.DrawLabel(kBlankStripText, client, wxALIGN_CENTER);
+        DrawCentred(dc, kBlankStripText, clientSize);
     }
     if (plan.labelVisible) {
         dc.SetTextForeground(ToWxColour(plan.labelColour));
         dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-        dc.DrawLabel(plan.label.data(), client, wxALIGN_CENTER);
+        DrawCentred(dc, plan.label.data(), clientSize);
     }
 }
 
