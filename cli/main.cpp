@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     int exitCode = kExitOk;
     AddInfoCommand(app, exitCode);
     AddTextsCommand(app, exitCode);
+    AddFlashCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
