@@ -1,0 +1,478 @@
+#include "sim/server.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <system_error>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "sim/request_line.h"
+#include "sim/sim_paths.h"
+#include "sim/sim_protocol.h"
+#include "sim/stream_check.h"
+#include "sim/throttle.h"
+#include "sim/transfer_record.h"
+
+namespace tarnwick::sim {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// How long a connection may take to send its request line.
+constexpr int kRequestTimeoutMs = 2000;
+// Threads waiting on a socket look up this often to see whether to stop.
+constexpr int kStopCheckMs = 100;
+// Connections beyond this many at once are closed at once.
+constexpr std::size_t kMaxConnections = 64;
+// Reads of up to this much keep the system calls per megabyte low.
+constexpr std::size_t kReadBufferBytes = 1 << 20;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            fd_ = other.Release();
+        }
+        return *this;
+    }
+    ~Descriptor() { Reset(); }
+    int get() const { return fd_; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void Reset() {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+
+private:
+    int fd_;
+};
+
+bool SendAll(int fd, const char* text) {
+    std::size_t left = std::strlen(text);
+    while (left > 0) {
+        const ssize_t sent = send(fd, text, left, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return false;
+        }
+        text += sent;
+        left -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        const ssize_t written = write(fd, bytes, count);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+class Simulator {
+public:
+    explicit Simulator(const ServeOptions& options)
+        : options_(options), attached_(!options.detached) {}
+
+    int Run();
+
+private:
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    bool Listen();
+    void AcceptOne();
+    void ReapFinished(bool all);
+    void OnSignal(int signal);
+    void HandleConnection(int fd);
+    void Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early);
+    std::string WaitForHangUp(int fd);
+    void Finish(TransferRecord record);
+    void SetAttached(bool attached);
+
+    const ServeOptions& options_;
+    std::atomic<bool> attached_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> pipeBusy_{false};
+    std::atomic<unsigned> finished_{0};
+    std::atomic<unsigned> nextIndex_{1};
+    Descriptor listener_;
+    Descriptor signals_;
+    std::list<Connection> connections_;
+    std::mutex recordsMutex_;
+    std::vector<TransferRecord> records_;
+};
+
+bool Simulator::Listen() {
+    const std::string& path = options_.socketPath;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        std::fprintf(stderr, "vantrel-sim: socket path is empty or too long: %s\n", path.c_str());
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+    struct stat existing {};
+    if (lstat(path.c_str(), &existing) == 0) {
+        if (!S_ISSOCK(existing.st_mode)) {
+            std::fprintf(stderr, "vantrel-sim: %s exists and is not a socket\n", path.c_str());
+            return false;
+        }
+        Descriptor probe(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            std::fprintf(stderr, "vantrel-sim: another simulator already listens on %s\n", path.c_str());
+            return false;
+        }
+        // Nobody answers: a socket file left behind by a simulator that died.
+        unlink(path.c_str());
+    }
+
+    listener_ = Descriptor(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    const mode_t previousMask = umask(077);
+    const bool bound = bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    umask(previousMask);
+    if (!bound || listen(listener_.get(), 64) != 0) {
+        std::fprintf(stderr, "vantrel-sim: cannot listen on %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+int Simulator::Run() {
+    const std::string folderProblem = PreparePrivateFolder(options_.socketPath);
+    if (!folderProblem.empty()) {
+        std::fprintf(stderr, "vantrel-sim: refusing to listen: %s\n", folderProblem.c_str());
+        return 1;
+    }
+    if (!options_.storeDir.empty() && mkdir(options_.storeDir.c_str(), 0700) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "vantrel-sim: cannot make store folder %s: %s\n", options_.storeDir.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+
+    // Signals arrive as readable events in the main loop; every thread
+    // started later inherits the blocked mask, so none is interrupted.
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) {
+        sigaddset(&handled, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &handled, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    signals_ = Descriptor(signalfd(-1, &handled, SFD_CLOEXEC | SFD_NONBLOCK));
+
+    if (!Listen()) {
+        return 1;
+    }
+    if (!options_.reportPath.empty()) {
+        Finish({});  // an empty report at once, so that readers never find none
+    }
+    std::fprintf(stderr, "vantrel-sim: listening on %s (%s)\n", options_.socketPath.c_str(),
+                 attached_ ? "attached" : "detached");
+
+    while (!stopping_) {
+        pollfd events[2] = {{listener_.get(), POLLIN, 0}, {signals_.get(), POLLIN, 0}};
+        if (poll(events, 2, 1000) < 0 && errno != EINTR) {
+            break;
+        }
+        if (events[1].revents & POLLIN) {
+            signalfd_siginfo info{};
+            while (read(signals_.get(), &info, sizeof info) == sizeof info) {
+                OnSignal(static_cast<int>(info.ssi_signo));
+            }
+        }
+        if (events[0].revents & POLLIN) {
+            AcceptOne();
+        }
+        ReapFinished(false);
+    }
+
+    stopping_ = true;
+    listener_.Reset();
+    unlink(options_.socketPath.c_str());
+    ReapFinished(true);
+    std::fprintf(stderr, "vantrel-sim: stopped after %u transfer(s)\n", finished_.load());
+    return 0;
+}
+
+void Simulator::OnSignal(int signal) {
+    if (signal == SIGUSR1) {
+        SetAttached(true);
+    } else if (signal == SIGUSR2) {
+        SetAttached(false);
+    } else {
+        stopping_ = true;
+    }
+}
+
+void Simulator::SetAttached(bool attached) {
+    if (attached_.exchange(attached) != attached) {
+        std::fprintf(stderr, "vantrel-sim: device %s\n", attached ? "attached" : "detached");
+    }
+}
+
+void Simulator::AcceptOne() {
+    while (true) {
+        Descriptor client(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (client.get() < 0) {
+            return;
+        }
+        if (connections_.size() >= kMaxConnections) {
+            continue;  // closed at once: a flood must not starve the device
+        }
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        try {
+            std::thread thread([this, fd = client.get(), done] {
+                HandleConnection(fd);
+                close(fd);
+                *done = true;
+            });
+            client.Release();  // the thread owns it now
+            connections_.push_back({std::move(thread), done});
+        } catch (const std::system_error&) {
+            // No thread to be had: the connection is closed, the device lives on.
+        }
+    }
+}
+
+void Simulator::ReapFinished(bool all) {
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        if (all || *it->done) {
+            it->thread.join();
+            it = connections_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void Simulator::HandleConnection(int fd) {
+    std::uint8_t received[kMaxRequestLine];
+    std::size_t count = 0;
+    Request request;
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+    while (request.kind == RequestKind::Incomplete) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        if (stopping_ || left.count() <= 0) {
+            return;  // silent callers are dropped, as is everyone at shutdown
+        }
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), kStopCheckMs)));
+        if (ready <= 0 || !(wait.revents & (POLLIN | POLLHUP | POLLERR))) {
+            continue;
+        }
+        const ssize_t got = recv(fd, received + count, sizeof received - count, MSG_DONTWAIT);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        if (got <= 0) {
+            return;  // closed half-way through the request, or failed
+        }
+        count += static_cast<std::size_t>(got);
+        request = ParseRequest(std::span<const std::uint8_t>(received, count));
+    }
+
+    switch (request.kind) {
+        case RequestKind::Probe:
+            SendAll(fd, attached_ ? kYesAnswer : kNoAnswer);
+            return;
+        case RequestKind::Attach:
+        case RequestKind::Detach:
+            SetAttached(request.kind == RequestKind::Attach);
+            SendAll(fd, kOkAnswer);
+            return;
+        case RequestKind::Status: {
+            const std::string status = std::string(attached_ ? "attached " : "detached ") +
+                                       std::to_string(finished_.load()) + " " +
+                                       (pipeBusy_ ? "1" : "0") + "\n";
+            SendAll(fd, status.c_str());
+            return;
+        }
+        case RequestKind::Pipe: {
+            if (!attached_ || request.pipeName != kKnownPipe || pipeBusy_.exchange(true)) {
+                SendAll(fd, kNoAnswer);
+                return;
+            }
+            if (SendAll(fd, kYesAnswer)) {
+                Transfer(fd, request.pipeName,
+                         std::span<const std::uint8_t>(received + request.length, count - request.length));
+            }
+            pipeBusy_ = false;
+            return;
+        }
+        case RequestKind::Incomplete:
+        case RequestKind::Invalid:
+            return;
+    }
+}
+
+std::string Simulator::WaitForHangUp(int fd) {
+    while (!stopping_) {
+        // Not POLLIN: unread bytes are waiting, and they stay unread.
+        pollfd wait{fd, POLLRDHUP, 0};
+        const int ready = poll(&wait, 1, kStopCheckMs);
+        if (ready > 0 && (wait.revents & (POLLHUP | POLLRDHUP | POLLERR))) {
+            return "stalled";
+        }
+    }
+    return "sim-stopped";
+}
+
+void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early) {
+    const auto start = SteadyClock::now();
+    TransferRecord record;
+    record.index = nextIndex_++;
+    record.pipeName = pipeName;
+
+    Descriptor store;
+    if (!options_.storeDir.empty()) {
+        record.storedPath = options_.storeDir + "/transfer-" + std::to_string(record.index) + ".bin";
+        store = Descriptor(open(record.storedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        if (store.get() < 0) {
+            std::fprintf(stderr, "vantrel-sim: cannot store payload in %s: %s\n", record.storedPath.c_str(),
+                         std::strerror(errno));
+            record.storedPath.clear();
+        }
+    }
+
+    StreamCheck check;
+    bool storeFailed = false;
+    auto take = [&](std::span<const std::uint8_t> bytes) {
+        const std::span<const std::uint8_t> payload = check.Feed(bytes);
+        if (store.get() >= 0 && !payload.empty() && !storeFailed) {
+            storeFailed = !WriteAll(store.get(), payload.data(), payload.size());
+        }
+    };
+
+    const std::optional<std::uint64_t> limit = options_.dropAfter ? options_.dropAfter : options_.stallAfter;
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadBufferBytes]);
+    Throttle throttle(options_.rate, start);
+    // The request line and the stream may have come in one read; the
+    // limits were not looked at for those few bytes, so trim them here.
+    if (!early.empty()) {
+        const std::uint64_t allowed = limit ? check.BytesUntilPayload(*limit) : early.size();
+        take(early.first(static_cast<std::size_t>(std::min<std::uint64_t>(early.size(), allowed))));
+        throttle.Took(early.size());
+    }
+
+    std::string outcome;
+    while (outcome.empty()) {
+        if (check.refused()) {
+            outcome = StreamStateName(check.state());
+            break;
+        }
+        if (stopping_) {
+            outcome = "sim-stopped";
+            break;
+        }
+        std::size_t want = kReadBufferBytes;
+        if (limit) {
+            const std::uint64_t left = check.BytesUntilPayload(*limit);
+            if (left == 0) {
+                outcome = options_.dropAfter ? "dropped" : WaitForHangUp(fd);
+                break;
+            }
+            want = static_cast<std::size_t>(std::min<std::uint64_t>(want, left));
+        }
+        if (throttle.limited()) {
+            want = throttle.Allowance(SteadyClock::now(), want);
+            if (want == 0) {
+                std::this_thread::sleep_for(
+                    std::min<std::chrono::nanoseconds>(throttle.WaitTime(), std::chrono::milliseconds(kStopCheckMs)));
+                continue;
+            }
+        }
+        const ssize_t got = recv(fd, buffer.get(), want, MSG_DONTWAIT);
+        if (got > 0) {
+            throttle.Took(static_cast<std::size_t>(got));
+            take(std::span<const std::uint8_t>(buffer.get(), static_cast<std::size_t>(got)));
+        } else if (got == 0) {
+            outcome = check.state() == StreamState::ReceivingPayload ? "complete" : StreamStateName(check.state());
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+            pollfd wait{fd, POLLIN, 0};
+            poll(&wait, 1, kStopCheckMs);
+        } else {
+            outcome = "connection-error";
+        }
+    }
+
+    record.headerBytes = check.headerBytes();
+    record.header = check.header();
+    record.payloadBytes = check.payloadBytes();
+    record.payloadSha256 = check.FinishPayloadHash();
+    record.outcome = outcome;
+    record.seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    if (storeFailed) {
+        std::fprintf(stderr, "vantrel-sim: storing the payload of transfer %u failed\n", record.index);
+        record.storedPath.clear();
+    }
+    Finish(std::move(record));
+}
+
+void Simulator::Finish(TransferRecord record) {
+    std::lock_guard lock(recordsMutex_);
+    const bool isTransfer = record.index != 0;
+    if (isTransfer) {
+        std::printf("%s\n", SummaryLine(record).c_str());
+        std::fflush(stdout);
+        records_.push_back(std::move(record));
+    }
+    if (!options_.reportPath.empty()) {
+        // Written aside and renamed, so that a reader never sees half a report.
+        const std::string json = ReportJson(records_);
+        const std::string partial = options_.reportPath + ".partial";
+        Descriptor file(open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        const bool written =
+            file.get() >= 0 && WriteAll(file.get(), reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+        file.Reset();
+        if (!written || rename(partial.c_str(), options_.reportPath.c_str()) != 0) {
+            std::fprintf(stderr, "vantrel-sim: cannot write report %s\n", options_.reportPath.c_str());
+        }
+    }
+    if (isTransfer) {
+        ++finished_;
+    }
+}
+
+}  // namespace
+
+int Serve(const ServeOptions& options) {
+    Simulator simulator(options);
+    return simulator.Run();
+}
+
+}  // namespace tarnwick::sim
