@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/bitmap.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/init.h>
 #include <wx/settings.h>
+#include <wx/time.h>
+#include <wx/utils.h>
 
 #include "ui/band_plan.h"
 #include "ui/gradient_progress_ctrl.h"
@@ -223,6 +226,48 @@ TEST_F(GradientBarPixels, DegenerateSettingsPaintWithoutFault)
     // the last at x = 4; the bands between them have no width.
     EXPECT_EQ(At(small, 0, 1), MakeColour(0, 128 - 25, 128));
     EXPECT_EQ(At(small, 4, 1), 0x800100u);
+}
+
+// Pumps the event loop until `done` holds or two seconds pass.
+template <typename Predicate>
+bool PumpUntil(Predicate done)
+{
+    const wxLongLong deadline = wxGetLocalTimeMillis() + 2000;
+    while (!done() && wxGetLocalTimeMillis() < deadline) {
+        wxTheApp->Yield(true);
+        wxMilliSleep(5);
+    }
+    return done();
+}
+
+TEST_F(GradientBarPixels, ShownBarRepaintsItselfOnANewPosition)
+{
+    int paints = 0;
+    bar->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        ++paints;
+        event.Skip();
+    });
+    frame->SetClientSize(kWidth, kHeight);
+    bar->SetSize(0, 0, kWidth, kHeight);
+    frame->Show();
+    ASSERT_TRUE(PumpUntil([&] { return paints > 0; }));
+
+    bar->SetPercentVisible(false);
+    const int before = paints;
+    bar->SetPosition(50);
+    ASSERT_TRUE(PumpUntil([&] { return paints > before; }));
+
+    wxBitmap shot(kWidth, kHeight, 24);
+    {
+        wxClientDC window(bar);
+        wxMemoryDC dc(shot);
+        dc.Blit(0, 0, kWidth, kHeight, &window, 0, 0);
+    }
+    const wxImage image = shot.ConvertToImage();
+    const PixelBuffer expected = RenderBarPlan(
+        PlanBar(Settings(false), 50, bar->GetEmptyColor(), ButtonFaceNow(), kWidth, kHeight), kWidth,
+        kHeight);
+    ExpectColumnsMatch(image, expected, 0, kWidth, "on screen");
 }
 
 TEST_F(GradientBarPixels, PositionsFromAnotherThreadQueueOneRepaintAtATime)
