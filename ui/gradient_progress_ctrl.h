@@ -55,6 +55,11 @@ public:
 
     std::int32_t GetLowLimit() const { return lowLimit; }
     std::int32_t GetHighLimit() const { return highLimit; }
+    Colour GetLeftColor() const { return leftColor; }
+    Colour GetRightColor() const { return rightColor; }
+    Colour GetPercentColor() const { return percentColor; }
+    bool IsPercentVisible() const { return percentVisible; }
+    // The button-face colour read at construction: the unfilled part.
     Colour GetEmptyColor() const { return emptyColor; }
 
     // One whole paint pass onto `dc`, whose client area is `clientSize`

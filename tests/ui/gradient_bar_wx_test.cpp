@@ -69,8 +69,8 @@ protected:
 
     BarSettings Settings(bool percentVisible) const
     {
-        return {bar->GetLowLimit(), bar->GetHighLimit(), 0x808000, 0x800000, 0x008000,
-                percentVisible};
+        return {bar->GetLowLimit(), bar->GetHighLimit(), bar->GetLeftColor(),
+                bar->GetRightColor(), bar->GetPercentColor(), percentVisible};
     }
 
     // Paints the control into a bitmap prefilled with the sentinel colour,
