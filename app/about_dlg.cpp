@@ -2,6 +2,7 @@
 
 #include "app/template_builder.h"
 #include "resources/dialog_template.h"
+#include "resources/resource_ids.h"
 
 namespace tarnwick {
 
@@ -13,6 +14,8 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
                       [](wxWindow*, wxWindowID, const wxPoint&, const wxSize&) -> wxWindow* {
                           return nullptr;
                       });
+    // OK (id 1) and Escape both close the box.
+    SetAffirmativeId(res::kOkId);
     CentreOnParent();
 }
 

@@ -28,7 +28,7 @@ wxBEGIN_EVENT_TABLE(CTarnwickDlg, wxDialog)
     EVT_PAINT(CTarnwickDlg::OnDialogPaint)
     EVT_TIMER(res::kDeviceTimerId, CTarnwickDlg::OnDeviceTimer)
     EVT_BUTTON(res::kSystemDataButtonId, CTarnwickDlg::OnSystemDataClicked)
-    EVT_BUTTON(wxID_CANCEL, CTarnwickDlg::OnCancel)
+    EVT_BUTTON(res::kCancelId, CTarnwickDlg::OnCancel)
     EVT_CONTEXT_MENU(CTarnwickDlg::OnContextMenu)
     EVT_CLOSE(CTarnwickDlg::OnClose)
 wxEND_EVENT_TABLE()
@@ -87,9 +87,11 @@ void CTarnwickDlg::OnDialogInit() {
 
     deviceTimer.Start(static_cast<int>(kFirstProbeDelay.count()));
 
+    // Escape presses Cancel (id 2), as on Windows.
+    SetEscapeId(res::kCancelId);
     SetDropTarget(new ImageDropTarget(*this));
     CentreOnScreen();
-    if (wxWindow* cancel = FindWindow(wxID_CANCEL)) {
+    if (wxWindow* cancel = FindWindow(res::kCancelId)) {
         cancel->SetFocus();
     }
 }
@@ -174,7 +176,7 @@ void CTarnwickDlg::OnCancel(wxCommandEvent&) {
     if (TransferRunning()) {
         return;
     }
-    EndModal(wxID_CANCEL);
+    EndModal(res::kCancelId);
 }
 
 void CTarnwickDlg::OnClose(wxCloseEvent& event) {
@@ -185,7 +187,7 @@ void CTarnwickDlg::OnClose(wxCloseEvent& event) {
         return;
     }
     if (IsModal()) {
-        EndModal(wxID_CANCEL);
+        EndModal(res::kCancelId);
     } else {
         Destroy();
     }
@@ -221,7 +223,7 @@ void CTarnwickDlg::ShowTransferEnd(const TransferOutcome& outcome) {
     if (outcome.result != TransferResult::Complete) {
         ShowMessage(key.c_str());
     }
-    if (wxWindow* cancel = FindWindow(wxID_CANCEL)) {
+    if (wxWindow* cancel = FindWindow(res::kCancelId)) {
         cancel->SetFocus();
     }
 }

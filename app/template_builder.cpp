@@ -54,16 +54,9 @@ void CreateControl(wxDialog& dialog, const res::ControlTemplate& control,
 }  // namespace
 
 wxWindowID WxIdFor(int templateId) {
-    switch (templateId) {
-    case res::kOkId:
-        return wxID_OK;
-    case res::kCancelId:
-        return wxID_CANCEL;
-    case res::kStaticId:
-        return wxID_ANY;
-    default:
-        return templateId;
-    }
+    // Template ids are kept as they are. (wx's own ids for OK and Cancel
+    // would bring stock labels with them, shown in place of an empty text.)
+    return templateId == res::kStaticId ? wxID_ANY : templateId;
 }
 
 void BuildFromTemplate(wxDialog& dialog, const res::DialogTemplate& layout,

@@ -13,8 +13,7 @@
 
 namespace tarnwick {
 
-// The window framework's id for a template control id (2 is Cancel, 1 is OK,
-// -1 is any).
+// The window framework's id for a template control id (-1 is any).
 wxWindowID WxIdFor(int templateId);
 
 // Creates the progress bar of a template (the caller owns the control's

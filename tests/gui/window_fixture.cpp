@@ -1,0 +1,106 @@
+#include "tests/gui/window_fixture.h"
+
+#include <fstream>
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+
+#include "app/template_builder.h"
+#include "device/device_library.h"
+#include "tests/support/bin_dir.h"
+
+namespace tarnwick::gui_test {
+
+std::optional<std::string> RecordingPrompts::ChooseImageFile(wxWindow* owner) {
+    ++choosersShown_;
+    owners_.push_back(owner);
+    if (answers_.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> answer = std::move(answers_.front());
+    answers_.pop_front();
+    return answer;
+}
+
+void RecordingPrompts::ShowMessage(wxWindow* owner, const wxString& text) {
+    owners_.push_back(owner);
+    messages_.push_back(text);
+}
+
+bool RecordingPrompts::AllOwnedBy(const wxWindow* window) const {
+    for (const wxWindow* owner : owners_) {
+        if (owner != window) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<os::LoadedLibrary> FolderLibraryLoader::Load(const std::string& name) {
+    if (folder_.empty()) {
+        return nullptr;
+    }
+    return os::RealSystem().libraries.Load(folder_ + "/" + name);
+}
+
+std::string DoubleFolder(const std::string& name) { return test::DoubleDir(name); }
+std::string StandInFolder() { return test::BinDir(); }
+
+WindowFixture::WindowFixture()
+    : process_(folder.File("tarnwick")),
+      system_{libraries, os::RealSystem().handles, os::RealSystem().files,
+              os::RealSystem().clock, os::RealSystem().sleeper, process_} {}
+
+WindowFixture::~WindowFixture() = default;
+
+void WindowFixture::WriteLangIni(const std::string& text) { WriteFile("lang.ini", text); }
+
+std::string WindowFixture::WriteFile(const std::string& name, const std::string& bytes) {
+    const std::string path = folder.File(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+CTarnwickDlg& WindowFixture::Open() {
+    dialog_ = std::make_unique<CTarnwickDlg>(nullptr, DialogServices{system_, prompts});
+    return *dialog_;
+}
+
+int WindowFixture::RunModal(const std::function<void()>& script) {
+    CTarnwickDlg& window = *dialog_;
+    window.CallAfter([&window, &script] {
+        script();
+        if (window.IsModal()) {
+            window.EndModal(kScriptLeftOpen);
+        }
+    });
+    return window.ShowModal();
+}
+
+bool WindowFixture::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        wxTheApp->Yield(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+void WindowFixture::PumpFor(std::chrono::milliseconds duration) {
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    PumpUntil([deadline] { return std::chrono::steady_clock::now() >= deadline; }, duration * 2);
+}
+
+wxWindow* WindowFixture::Control(int templateId) { return dialog_->FindWindow(WxIdFor(templateId)); }
+
+wxString WindowFixture::LabelOf(int templateId) {
+    wxWindow* control = Control(templateId);
+    return control == nullptr ? wxString("<no control>") : control->GetLabel();
+}
+
+}  // namespace tarnwick::gui_test

@@ -1,0 +1,208 @@
+// The window as it opens and closes: texts from lang.ini beside the
+// executable, the fixed texts, the bar's set-up, focus, and every way out.
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/display.h>
+#include <wx/uiaction.h>
+
+#include "app/about_dlg.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_strings.h"
+#include "tests/gui/window_fixture.h"
+#include "ui/colour.h"
+
+namespace tarnwick::gui_test {
+namespace {
+
+constexpr const char* kTestTexts =
+    "[title]\n100=Window Under Test\n"
+    "[control]\n1001=Leave\n1003=\"Pick An Image\"\n"
+    "[MESSAGE]\n1024=Found one\n1025=   Nothing attached   \n";
+
+// Presses a key the way a person would: through the X server, to the
+// window under the pointer.
+void PressKey(wxWindow& window, int key) {
+    wxUIActionSimulator input;
+    const wxRect rect = window.GetScreenRect();
+    input.MouseMove(rect.GetLeft() + 5, rect.GetTop() + 5);
+    window.Raise();
+    WindowFixture::PumpFor(std::chrono::milliseconds(50));
+    input.Char(key);
+}
+
+TEST(WindowOpens, WithCaptionAndTextsFromLangIniBesideItsExecutable) {
+    WindowFixture fixture;
+    fixture.WriteLangIni(kTestTexts);
+    CTarnwickDlg& window = fixture.Open();
+
+    EXPECT_EQ(window.GetTitle(), "Window Under Test");
+    EXPECT_EQ(fixture.LabelOf(res::kSystemDataButtonId), "Pick An Image");
+    EXPECT_EQ(fixture.LabelOf(res::kCancelId), "Leave");
+    EXPECT_EQ(fixture.LabelOf(res::kDeviceStatusId), "Nothing attached");
+    // Fixed in the resources, whatever the language.
+    EXPECT_EQ(fixture.LabelOf(res::kUpgradeGroupId), "UPGRADE");
+    EXPECT_EQ(fixture.LabelOf(res::kMakerAddressId), wxString(res::kMakerAddress.data()));
+    EXPECT_EQ(fixture.LabelOf(res::kImageKindId), "");
+    EXPECT_EQ(fixture.LabelOf(res::kTransferEndId), "");
+    EXPECT_FALSE(window.DevicePresent());
+}
+
+TEST(WindowOpens, WithTheBarEmptyAndItsColoursSet) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    const CGradientProgressCtrl& bar = window.ProgressBar();
+    EXPECT_EQ(bar.GetLowLimit(), 0);
+    EXPECT_EQ(bar.GetHighLimit(), 100);
+    EXPECT_EQ(bar.GetPosition(), 0);
+
+    // The label and colours show in the pixels: at position 0 no band is
+    // drawn and the label reads "0%" in green.
+    wxBitmap bitmap(300, 20);
+    wxMemoryDC dc(bitmap);
+    bar.PaintPass(dc, wxSize(300, 20));
+    dc.SelectObject(wxNullBitmap);
+    const wxImage image = bitmap.ConvertToImage();
+    bool greenLabel = false;
+    for (int x = 0; x < 300 && !greenLabel; ++x) {
+        for (int y = 0; y < 20; ++y) {
+            if (image.GetRed(x, y) == 0 && image.GetGreen(x, y) == 0x80 && image.GetBlue(x, y) == 0) {
+                greenLabel = true;
+                break;
+            }
+        }
+    }
+    EXPECT_TRUE(greenLabel);
+}
+
+TEST(WindowOpens, WithoutLangIniShowsEmptyTextsAndNoError) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    EXPECT_EQ(window.GetTitle(), "");
+    EXPECT_EQ(fixture.LabelOf(res::kSystemDataButtonId), "");
+    EXPECT_EQ(fixture.LabelOf(res::kCancelId), "");
+    EXPECT_EQ(fixture.LabelOf(res::kDeviceStatusId), "");
+    EXPECT_TRUE(fixture.prompts.messages().empty());
+}
+
+TEST(WindowOpens, ShowsUtf8TextsEvenWhenCutInsideACharacter) {
+    WindowFixture fixture;
+    // 258 ASCII bytes and then a three-byte character: the 259-byte cut
+    // leaves only the first byte of it.
+    const std::string longTitle = std::string(258, 'a') + "\xEC\x9D\xB4";
+    fixture.WriteLangIni("[title]\n100=" + longTitle + "\n[control]\n1001=\xEB\x8B\xAB\xEA\xB8\xB0\n");
+    CTarnwickDlg& window = fixture.Open();
+    EXPECT_EQ(window.GetTitle(), wxString(std::string(258, 'a')));
+    EXPECT_EQ(fixture.LabelOf(res::kCancelId), wxString::FromUTF8("\xEB\x8B\xAB\xEA\xB8\xB0"));
+}
+
+TEST(WindowOpens, CentredWithTheFocusOnCancel) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    wxWindow* focused = nullptr;
+    wxRect rect;
+    const int result = fixture.RunModal([&] {
+        WindowFixture::PumpUntil([&] { return window.IsShownOnScreen(); });
+        WindowFixture::PumpFor(std::chrono::milliseconds(100));
+        focused = wxWindow::FindFocus();
+        rect = window.GetScreenRect();
+    });
+    EXPECT_EQ(result, WindowFixture::kScriptLeftOpen);
+    EXPECT_EQ(focused, fixture.Control(res::kCancelId));
+    const wxRect area = wxDisplay(static_cast<unsigned>(wxDisplay::GetFromWindow(&window)))
+                            .GetClientArea();
+    const wxPoint middle(area.GetLeft() + area.GetWidth() / 2, area.GetTop() + area.GetHeight() / 2);
+    const wxPoint centre(rect.GetLeft() + rect.GetWidth() / 2, rect.GetTop() + rect.GetHeight() / 2);
+    EXPECT_NEAR(centre.x, middle.x, 2);
+    EXPECT_NEAR(centre.y, middle.y, 30);  // a window frame may add height above
+}
+
+struct CloseWay {
+    const char* name;
+    std::function<void(CTarnwickDlg&)> close;
+};
+
+void PrintTo(const CloseWay& way, std::ostream* out) { *out << way.name; }
+
+class WindowCloses : public ::testing::TestWithParam<CloseWay> {};
+
+TEST_P(WindowCloses, AtOnceWithTheCancelResult) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    const int result = fixture.RunModal([&] {
+        WindowFixture::PumpUntil([&] { return window.IsShownOnScreen(); });
+        WindowFixture::PumpFor(std::chrono::milliseconds(150));
+        GetParam().close(window);
+        WindowFixture::PumpUntil([&] { return !window.IsModal(); }, std::chrono::seconds(3));
+    });
+    EXPECT_EQ(result, res::kCancelId);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWay, WindowCloses,
+    ::testing::Values(
+        CloseWay{"EnterOnTheFocusedCancelButton", [](CTarnwickDlg& w) { PressKey(w, WXK_RETURN); }},
+        CloseWay{"Escape", [](CTarnwickDlg& w) { PressKey(w, WXK_ESCAPE); }},
+        CloseWay{"CloseButtonOrCloseItem", [](CTarnwickDlg& w) { w.Close(); }},
+        CloseWay{"CancelClicked",
+                 [](CTarnwickDlg& w) {
+                     wxWindow* cancel = w.FindWindow(res::kCancelId);
+                     wxCommandEvent click(wxEVT_BUTTON, res::kCancelId);
+                     click.SetEventObject(cancel);
+                     cancel->GetEventHandler()->ProcessEvent(click);
+                 }}),
+    [](const ::testing::TestParamInfo<CloseWay>& info) { return std::string(info.param.name); });
+
+// Finds the About box among the open windows.
+CAboutDlg* OpenAboutBox() {
+    for (wxWindow* window : wxTopLevelWindows) {
+        if (auto* about = dynamic_cast<CAboutDlg*>(window); about != nullptr && about->IsModal()) {
+            return about;
+        }
+    }
+    return nullptr;
+}
+
+TEST(AboutBox, OpensFromTheAboutCommandModalOverTheWindow) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    wxString aboutTitle;
+    wxWindow* aboutParent = nullptr;
+    fixture.RunModal([&] {
+        window.CallAfter([&] {
+            WindowFixture::PumpUntil([] { return OpenAboutBox() != nullptr; }, std::chrono::seconds(5));
+            if (CAboutDlg* about = OpenAboutBox()) {
+                aboutTitle = about->GetTitle();
+                aboutParent = about->GetParent();
+                about->EndModal(wxID_OK);
+            }
+        });
+        // The context menu's item sends this command.
+        wxCommandEvent item(wxEVT_MENU, static_cast<int>(res::kAboutCommandId));
+        window.GetEventHandler()->ProcessEvent(item);
+    });
+    EXPECT_EQ(aboutTitle, "About Tarnwick");
+    EXPECT_EQ(aboutParent, &window);
+}
+
+TEST(AboutBox, NotOpenedByOtherSystemCommands) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    bool aboutSeen = false;
+    fixture.RunModal([&] {
+        window.CallAfter([&] {
+            if (CAboutDlg* about = OpenAboutBox()) {
+                aboutSeen = true;
+                about->EndModal(wxID_OK);
+            }
+        });
+        window.OnSystemMenuCommand(0xF060);  // close, as the system spells it
+        window.OnSystemMenuCommand(0x20);
+        WindowFixture::PumpFor(std::chrono::milliseconds(50));
+    });
+    EXPECT_FALSE(aboutSeen);
+}
+
+}  // namespace
+}  // namespace tarnwick::gui_test
