@@ -9,5 +9,6 @@ namespace tarnwick::cli {
 void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddTextsCommand(CLI::App& app, int& exitCode);
 void AddFlashCommand(CLI::App& app, int& exitCode);
+void AddWatchCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarnwick::cli

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     AddInfoCommand(app, exitCode);
     AddTextsCommand(app, exitCode);
     AddFlashCommand(app, exitCode);
+    AddWatchCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
