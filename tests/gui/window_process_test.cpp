@@ -1,0 +1,47 @@
+// The real tarnwick program, started as a person would start it: its window
+// appears with the caption from the lang.ini beside it, and Escape ends the
+// process with status 0.
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <wx/uiaction.h>
+
+#include "tests/gui/window_fixture.h"
+#include "tests/gui/x11_windows.h"
+#include "tests/support/bin_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace tarnwick::gui_test {
+namespace {
+
+constexpr const char* kTitle = "Tarnwick Process Under Test";
+
+TEST(TarnwickProgram, EscapeEndsTheProcessWithStatusZero) {
+    // A copy of the program in a folder of its own, with its own lang.ini
+    // (it reads the one beside itself, never the current folder's).
+    test::TempDir folder;
+    const std::string program = folder.File("tarnwick");
+    std::filesystem::copy_file(test::BinPath("tarnwick"), program);
+    std::ofstream(folder.File("lang.ini")) << "[title]\n100=" << kTitle << "\n";
+
+    test::ChildProcess child(program, {}, {}, folder.File("output.log"));
+    ASSERT_TRUE(child.started());
+    const std::optional<ScreenRect> rect = WaitForWindowTitled(kTitle, std::chrono::seconds(10));
+    ASSERT_TRUE(rect.has_value());
+    ASSERT_TRUE(FocusWindowTitled(kTitle));
+
+    wxUIActionSimulator input;
+    input.MouseMove(rect->x + rect->width / 2, rect->y + 5);
+    WindowFixture::PumpFor(std::chrono::milliseconds(100));
+    input.Char(WXK_ESCAPE);
+
+    const std::optional<int> status = child.Wait(std::chrono::seconds(10));
+    ASSERT_TRUE(status.has_value()) << "the window did not close";
+    EXPECT_EQ(*status, 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::gui_test
