@@ -19,7 +19,7 @@ struct ImageSpec {
     std::uint8_t port = 1;       // 0 is UART
     std::uint8_t flashType = 1;  // 1 e-flash, 2 serial, 3 NAND, or any other value
     std::uint32_t startAddress = 0;
-    std::optional<ImageDate> date;  // written into the first payload bytes; marks a serial image dated
+    std::optional<ImageDate> date = std::nullopt;  // written into the first payload bytes; marks a serial image dated
     std::uint64_t payloadBytes = 65536;
     std::uint64_t seed = 1;
     bool noSignature = false;  // '#' instead of '$'

@@ -9,7 +9,7 @@ Throttle::Throttle(std::uint64_t bytesPerSecond, Clock::time_point start)
     : rate_(bytesPerSecond), last_(start) {
     if (rate_ != 0) {
         const double rate = static_cast<double>(rate_);
-        capacity_ = std::max(4096.0, rate / 100.0);
+        capacity_ = std::max(4096.0, rate / 20.0);
         // Reading in very small bites would cost more system calls than the
         // pacing is worth; about a millisecond's worth at a time is plenty.
         minimumRead_ = std::min(capacity_, std::max(1.0, rate / 1000.0));

@@ -1,7 +1,8 @@
 #pragma once
 // Paces reading to a byte rate, as a slow device would: a token bucket that
-// fills at the rate and holds at most 10 ms worth, so a sender that pauses
-// cannot make up for it later with a burst above the rate.
+// fills at the rate and holds at most 50 ms worth. That is enough to ride
+// out a late wake-up of the reading thread without losing rate, and small
+// enough that a sender that pauses cannot make up for it with a long burst.
 
 #include <chrono>
 #include <cstddef>
