@@ -160,18 +160,13 @@ public:
                         static_cast<unsigned long long>(facts.payloadSize));
             std::fflush(stdout);
         }
-        if (options_.yes || !os::IsTerminal(os::StandardStream::Input)) {
-            return true;
-        }
-        std::printf("Send it to the device? Once started, stopping part-way may leave the device "
-                    "unusable. [y/N] ");
-        std::fflush(stdout);
-        std::string answer;
-        if (!std::getline(std::cin, answer)) {
-            std::printf("\n");
+        if (!options_.yes && os::IsTerminal(os::StandardStream::Input) && !UserAgrees()) {
             return false;
         }
-        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+        // From here on the device pipe may be open: Ctrl-C no longer ends
+        // the process, it is answered by FollowTransfer.
+        interrupts_.emplace();
+        return true;
     }
 
     void Refuse(UpgradeRefusal refusal, std::string_view) override {
@@ -184,7 +179,6 @@ public:
         hash.Update({state.image.get() + kHeaderAreaSize, state.imageSize - kHeaderAreaSize});
         payloadSha_ = hash.FinishHex();
         payload_ = state.imageSize - kHeaderAreaSize;
-        interrupts_.emplace();
         started_ = system_.clock.Now();
         try {
             worker_ = std::thread([this, state = std::move(state)]() mutable {
@@ -192,7 +186,6 @@ public:
                     .Run(std::move(state), progress_, stop_);
             });
         } catch (const std::system_error&) {
-            interrupts_.reset();
             return false;
         }
         return true;
@@ -226,6 +219,18 @@ public:
     }
 
 private:
+    static bool UserAgrees() {
+        std::printf("Send it to the device? Once started, stopping part-way may leave the device "
+                    "unusable. [y/N] ");
+        std::fflush(stdout);
+        std::string answer;
+        if (!std::getline(std::cin, answer)) {
+            std::printf("\n");
+            return false;
+        }
+        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+    }
+
     void AnswerInterrupts(bool& warned) {
         const int presses = interrupts_->Presses();
         if (presses >= 1 && !warned) {

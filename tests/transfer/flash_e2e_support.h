@@ -1,0 +1,57 @@
+#pragma once
+// Images on disk and the real tarnwick-cli run against the real simulator,
+// with the bytes the device stored compared to the file.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "image/sha256.h"
+#include "tests/support/bin_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/transfer/transfer_fakes.h"
+
+namespace tarnwick::testing {
+
+inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+inline std::string PayloadSha(const std::vector<std::uint8_t>& file) {
+    Sha256 hash;
+    hash.Update(std::span<const std::uint8_t>(file).subspan(1024));
+    return hash.FinishHex();
+}
+
+// The device got file bytes 0..19 as the header packet and stored exactly
+// bytes 1024..end as the payload.
+inline void ExpectDeviceGotFile(const test::SimTransfer& transfer, const std::vector<std::uint8_t>& file) {
+    EXPECT_EQ(transfer.outcome, "complete");
+    EXPECT_EQ(transfer.headerBytes, 20u);
+    EXPECT_EQ(transfer.headerHex, Sha256::HexOf(std::span<const std::uint8_t>(file).first(20)));
+    EXPECT_EQ(transfer.payloadBytes, file.size() - 1024);
+    const std::vector<std::uint8_t> stored = ReadFile(transfer.storedPath);
+    EXPECT_EQ(stored.size(), file.size() - 1024);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024, file.end()))
+        << "stored payload differs from file bytes 1024..end";
+}
+
+inline std::vector<std::string> FlashArguments(const std::string& image) { return {"flash", image, "--yes"}; }
+
+inline std::optional<test::ProgramResult> RunFlash(const std::string& image, const std::vector<std::string>& environment,
+                                                   std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+    return test::RunProgram(test::BinPath("tarnwick-cli"), FlashArguments(image), environment, timeout);
+}
+
+}  // namespace tarnwick::testing

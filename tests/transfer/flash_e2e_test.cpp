@@ -1,0 +1,203 @@
+// The real tarnwick-cli, the real stand-in library and the real vantrel-sim:
+// what the device stores must be the file's bytes 0..19 and 1024..end,
+// whatever the device does on its side of the cable.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+#include "cli/exit_codes.h"
+#include "tests/transfer/flash_e2e_support.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+using testing::ExpectDeviceGotFile;
+using testing::PatternImage;
+using testing::PayloadSha;
+using testing::RunFlash;
+using testing::WriteFile;
+
+class FlashEndToEnd : public ::testing::Test {
+protected:
+    std::string Image(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = dir.File(name);
+        WriteFile(path, bytes);
+        return path;
+    }
+
+    // Waits until the simulator has the pipe open.
+    static bool WaitUntilRunning(const test::SimProcess& sim) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto status = sim.Status();
+            if (status && status->transferRunning) {
+                return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(FlashEndToEnd, DeviceGetsHeaderPacketThenPayloadByteForByte) {
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const std::vector<std::size_t> payloads = {4, 2047, 2048, 2049, 7 * 2048, 64u << 20};
+    unsigned transfers = 0;
+    for (const std::size_t payload : payloads) {
+        SCOPED_TRACE(payload);
+        const auto file = PatternImage(payload);
+        const auto result = RunFlash(Image("image.rad", file), {sim.Environment()});
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, cli::kExitOk) << result->output;
+        EXPECT_THAT(result->output, HasSubstr("complete: sent " + std::to_string(payload) + " of"));
+        EXPECT_THAT(result->output, HasSubstr(PayloadSha(file)));
+        const auto transfer = sim.WaitForTransfer(++transfers);
+        ASSERT_TRUE(transfer.has_value()) << sim.Log();
+        ExpectDeviceGotFile(*transfer, file);
+    }
+}
+
+TEST_F(FlashEndToEnd, DeviceSlowedToFullSpeedStillGetsEverything) {
+    constexpr std::uint64_t kFullSpeed = 1'200'000;
+    test::SimProcess sim({.rate = kFullSpeed});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto file = PatternImage(1'500'000);
+    const auto result = RunFlash(Image("slow.rad", file), {sim.Environment()});
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, cli::kExitOk) << result->output;
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    ExpectDeviceGotFile(*transfer, file);
+    // The device really was slow: the transfer had to wait for it.
+    EXPECT_GE(transfer->seconds, 1.0);
+}
+
+TEST_F(FlashEndToEnd, DetachingDuringATransferDoesNotStopIt) {
+    test::SimProcess sim({.rate = 2'000'000});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto file = PatternImage(2u << 20);
+    test::ChildProcess cli(test::BinPath("tarnwick-cli"), testing::FlashArguments(Image("detach.rad", file)),
+                           {sim.Environment()});
+    ASSERT_TRUE(WaitUntilRunning(sim));
+    ASSERT_TRUE(sim.Detach());
+    EXPECT_EQ(cli.Wait(30s), cli::kExitOk) << cli.ReadRest(1s);
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    ExpectDeviceGotFile(*transfer, file);
+    EXPECT_FALSE(sim.Status()->attached);
+}
+
+TEST_F(FlashEndToEnd, DroppedConnectionIsAFailureNotASuccess) {
+    test::SimProcess sim({.dropAfter = 100'000});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto file = PatternImage(1u << 20);
+    const auto result = RunFlash(Image("drop.rad", file), {sim.Environment()});
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
+    EXPECT_THAT(result->output, HasSubstr("FAILED"));
+    EXPECT_THAT(result->output, ::testing::Not(HasSubstr("complete:")));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    EXPECT_EQ(transfer->outcome, "dropped");
+    EXPECT_EQ(transfer->payloadBytes, 100'000u);
+}
+
+TEST_F(FlashEndToEnd, NoDeviceAndUnusablePipesAreRefusedBeforeAnythingIsSent) {
+    const auto file = PatternImage(5000);
+    const std::string image = Image("refused.rad", file);
+    {
+        test::SimProcess sim({.detached = true});
+        ASSERT_TRUE(sim.ready()) << sim.Log();
+        const auto result = RunFlash(image, {sim.Environment()});
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, cli::kExitNoDevice) << result->output;
+        EXPECT_THAT(result->output, HasSubstr("no device is connected"));
+        EXPECT_EQ(sim.Status()->finished, 0u);
+    }
+    {
+        // A device is there, but "open_file" gives -1.
+        const auto result = RunFlash(image, {"LD_LIBRARY_PATH=" + test::DoubleDir("open_file_invalid")});
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, cli::kExitNoDevice) << result->output;
+        EXPECT_THAT(result->output, HasSubstr("could not open the device pipe"));
+    }
+    {
+        const auto result = RunFlash(image, {"LD_LIBRARY_PATH=" + test::DoubleDir("no_open_file")});
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, cli::kExitNoDevice) << result->output;
+        EXPECT_THAT(result->output, HasSubstr("lacks open_file"));
+    }
+}
+
+TEST_F(FlashEndToEnd, FileRefusalsComeFirstWithTheirExitCodes) {
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    auto uart = PatternImage(100);
+    uart[1] = 0;
+    auto noSignature = PatternImage(100);
+    noSignature[0] = '#';
+    const auto tooShort = PatternImage(3);  // 1027 bytes
+    const std::vector<std::pair<std::string, int>> cases = {
+        {Image("uart.rad", uart), cli::kExitNotAnImage},
+        {Image("nosig.rad", noSignature), cli::kExitNotAnImage},
+        {Image("short.rad", tooShort), cli::kExitNotAnImage},
+        {dir.File("missing.rad"), cli::kExitCannotRead},
+    };
+    for (const auto& [path, code] : cases) {
+        SCOPED_TRACE(path);
+        const auto result = RunFlash(path, {sim.Environment()});
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, code) << result->output;
+    }
+    EXPECT_EQ(sim.Status()->finished, 0u);
+}
+
+TEST_F(FlashEndToEnd, FirstCtrlCOnlyWarnsAndTheTransferGoesOn) {
+    test::SimProcess sim({.rate = 2'000'000});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto file = PatternImage(2u << 20);
+    test::ChildProcess cli(test::BinPath("tarnwick-cli"), testing::FlashArguments(Image("once.rad", file)),
+                           {sim.Environment()});
+    ASSERT_TRUE(WaitUntilRunning(sim));
+    cli.Signal(SIGINT);
+    const std::string output = cli.ReadRest(30s);
+    EXPECT_EQ(cli.Wait(5s), cli::kExitOk) << output;
+    EXPECT_THAT(output, HasSubstr("Stopping now may leave the device unusable"));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    ExpectDeviceGotFile(*transfer, file);
+}
+
+TEST_F(FlashEndToEnd, SecondCtrlCStopsAfterThePieceAndReportsFailure) {
+    test::SimProcess sim({.rate = 1'000'000});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto file = PatternImage(4u << 20);
+    test::ChildProcess cli(test::BinPath("tarnwick-cli"), testing::FlashArguments(Image("twice.rad", file)),
+                           {sim.Environment()});
+    ASSERT_TRUE(WaitUntilRunning(sim));
+    cli.Signal(SIGINT);
+    std::this_thread::sleep_for(300ms);
+    cli.Signal(SIGINT);
+    const std::string output = cli.ReadRest(30s);
+    EXPECT_EQ(cli.Wait(5s), cli::kExitInterrupted) << output;
+    EXPECT_THAT(output, HasSubstr("STOPPED"));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    EXPECT_LT(transfer->payloadBytes, file.size() - 1024);
+    // Stopped between pieces: what the device got is a whole number of
+    // pieces, in order.
+    EXPECT_EQ(transfer->payloadBytes % 2048, 0u);
+    const auto stored = testing::ReadFile(transfer->storedPath);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024));
+}
+
+}  // namespace
+}  // namespace tarnwick
