@@ -117,7 +117,14 @@ private:
     void AcceptOne();
     void ReapFinished(bool all);
     void OnSignal(int signal);
-    void HandleConnection(int fd);
+    // The first bytes of a connection, as far as they came.
+    struct RequestBytes {
+        std::uint8_t data[kMaxRequestLine];
+        std::size_t count = 0;
+    };
+
+    void Answer(int fd, const Request& request);
+    void HandleConnection(int fd, RequestBytes bytes);
     void Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early);
     std::string WaitForHangUp(int fd);
     void Finish(TransferRecord record);
@@ -251,13 +258,29 @@ void Simulator::AcceptOne() {
         if (client.get() < 0) {
             return;
         }
+        // A probe has usually sent its line by now: answer it here, without
+        // the cost of a thread, so probes stay fast however busy we are.
+        RequestBytes bytes;
+        const ssize_t got = recv(client.get(), bytes.data, sizeof bytes.data, MSG_DONTWAIT);
+        if (got == 0) {
+            continue;
+        }
+        bytes.count = got > 0 ? static_cast<std::size_t>(got) : 0;
+        const Request request = ParseRequest(std::span<const std::uint8_t>(bytes.data, bytes.count));
+        if (request.kind == RequestKind::Invalid) {
+            continue;
+        }
+        if (request.kind != RequestKind::Incomplete && request.kind != RequestKind::Pipe) {
+            Answer(client.get(), request);
+            continue;
+        }
         if (connections_.size() >= kMaxConnections) {
             continue;  // closed at once: a flood must not starve the device
         }
         auto done = std::make_shared<std::atomic<bool>>(false);
         try {
-            std::thread thread([this, fd = client.get(), done] {
-                HandleConnection(fd);
+            std::thread thread([this, fd = client.get(), bytes, done] {
+                HandleConnection(fd, bytes);
                 close(fd);
                 *done = true;
             });
@@ -280,32 +303,7 @@ void Simulator::ReapFinished(bool all) {
     }
 }
 
-void Simulator::HandleConnection(int fd) {
-    std::uint8_t received[kMaxRequestLine];
-    std::size_t count = 0;
-    Request request;
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
-    while (request.kind == RequestKind::Incomplete) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-        if (stopping_ || left.count() <= 0) {
-            return;  // silent callers are dropped, as is everyone at shutdown
-        }
-        pollfd wait{fd, POLLIN, 0};
-        const int ready = poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), kStopCheckMs)));
-        if (ready <= 0 || !(wait.revents & (POLLIN | POLLHUP | POLLERR))) {
-            continue;
-        }
-        const ssize_t got = recv(fd, received + count, sizeof received - count, MSG_DONTWAIT);
-        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
-            continue;
-        }
-        if (got <= 0) {
-            return;  // closed half-way through the request, or failed
-        }
-        count += static_cast<std::size_t>(got);
-        request = ParseRequest(std::span<const std::uint8_t>(received, count));
-    }
-
+void Simulator::Answer(int fd, const Request& request) {
     switch (request.kind) {
         case RequestKind::Probe:
             SendAll(fd, attached_ ? kYesAnswer : kNoAnswer);
@@ -317,27 +315,53 @@ void Simulator::HandleConnection(int fd) {
             return;
         case RequestKind::Status: {
             const std::string status = std::string(attached_ ? "attached " : "detached ") +
-                                       std::to_string(finished_.load()) + " " +
-                                       (pipeBusy_ ? "1" : "0") + "\n";
+                                       std::to_string(finished_.load()) + " " + (pipeBusy_ ? "1" : "0") + "\n";
             SendAll(fd, status.c_str());
             return;
         }
-        case RequestKind::Pipe: {
-            if (!attached_ || request.pipeName != kKnownPipe || pipeBusy_.exchange(true)) {
-                SendAll(fd, kNoAnswer);
-                return;
-            }
-            if (SendAll(fd, kYesAnswer)) {
-                Transfer(fd, request.pipeName,
-                         std::span<const std::uint8_t>(received + request.length, count - request.length));
-            }
-            pipeBusy_ = false;
-            return;
-        }
+        case RequestKind::Pipe:
         case RequestKind::Incomplete:
         case RequestKind::Invalid:
             return;
     }
+}
+
+void Simulator::HandleConnection(int fd, RequestBytes bytes) {
+    Request request = ParseRequest(std::span<const std::uint8_t>(bytes.data, bytes.count));
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+    while (request.kind == RequestKind::Incomplete) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        if (stopping_ || left.count() <= 0) {
+            return;  // silent callers are dropped, as is everyone at shutdown
+        }
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), kStopCheckMs)));
+        if (ready <= 0 || !(wait.revents & (POLLIN | POLLHUP | POLLERR))) {
+            continue;
+        }
+        const ssize_t got = recv(fd, bytes.data + bytes.count, sizeof bytes.data - bytes.count, MSG_DONTWAIT);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        if (got <= 0) {
+            return;  // closed half-way through the request, or failed
+        }
+        bytes.count += static_cast<std::size_t>(got);
+        request = ParseRequest(std::span<const std::uint8_t>(bytes.data, bytes.count));
+    }
+    if (request.kind != RequestKind::Pipe) {
+        Answer(fd, request);
+        return;
+    }
+    if (!attached_ || request.pipeName != kKnownPipe || pipeBusy_.exchange(true)) {
+        SendAll(fd, kNoAnswer);
+        return;
+    }
+    if (SendAll(fd, kYesAnswer)) {
+        Transfer(fd, request.pipeName,
+                 std::span<const std::uint8_t>(bytes.data + request.length, bytes.count - request.length));
+    }
+    pipeBusy_ = false;
 }
 
 std::string Simulator::WaitForHangUp(int fd) {
