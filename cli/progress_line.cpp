@@ -49,7 +49,7 @@ std::string FormatBytes(std::uint64_t bytes) {
 std::string FormatDuration(Seconds duration) {
     const double seconds = std::max(0.0, duration.count());
     if (seconds < 10.0) {
-        return Printed("%.2f s", seconds);
+        return Printed("%.3f s", seconds);
     }
     if (seconds < 60.0) {
         return Printed("%.1f s", seconds);

@@ -17,7 +17,7 @@ using Seconds = std::chrono::duration<double>;
 
 // "512 B", "2.0 KiB", "64.0 MiB", "1.50 GiB".
 std::string FormatBytes(std::uint64_t bytes);
-// "0.42 s", "12.3 s", "2 min 05 s".
+// "0.421 s", "12.3 s", "2 min 05 s".
 std::string FormatDuration(Seconds duration);
 
 // " 42%  27.0 MiB of 64.0 MiB  12.3 MiB/s  3.1 s left". Speed and time left

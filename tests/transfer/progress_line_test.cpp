@@ -14,7 +14,7 @@ TEST(ProgressLineTest, SizesSwitchUnitsAtTheirBoundaries) {
     EXPECT_EQ(FormatBytes(1024), "1.0 KiB");
     EXPECT_EQ(FormatBytes(64ull << 20), "64.0 MiB");
     EXPECT_EQ(FormatBytes(3ull << 29), "1.50 GiB");
-    EXPECT_EQ(FormatDuration(Seconds(0.5)), "0.50 s");
+    EXPECT_EQ(FormatDuration(Seconds(0.5)), "0.500 s");
     EXPECT_EQ(FormatDuration(Seconds(12.34)), "12.3 s");
     EXPECT_EQ(FormatDuration(Seconds(125)), "2 min 05 s");
 }
@@ -24,7 +24,7 @@ TEST(ProgressLineTest, ShowsShareSpeedAndTimeLeft) {
     EXPECT_THAT(line, HasSubstr(" 50%"));
     EXPECT_THAT(line, HasSubstr("32.0 MiB of 64.0 MiB"));
     EXPECT_THAT(line, HasSubstr("16.0 MiB/s"));
-    EXPECT_THAT(line, HasSubstr("2.00 s left"));
+    EXPECT_THAT(line, HasSubstr("2.000 s left"));
     // Nothing to measure a speed by yet: no division by zero, no made-up figure.
     EXPECT_THAT(ProgressLine(0, 4096, Seconds(0)), HasSubstr("-- /s  -- left"));
     EXPECT_THAT(ProgressLine(199, 199, Seconds(1)), HasSubstr("100%"));
