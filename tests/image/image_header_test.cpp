@@ -94,14 +94,6 @@ TEST(ImageHeaderFacts, NandAddressesCountSectorsAndLoseTheHighBits) {
     }
 }
 
-TEST(ImageHeaderFacts, FlashTypeNames) {
-    EXPECT_EQ(FlashTypeName(1), "e-flash");
-    EXPECT_EQ(FlashTypeName(2), "serial");
-    EXPECT_EQ(FlashTypeName(3), "nand");
-    EXPECT_EQ(FlashTypeName(0), "none (0)");
-    EXPECT_EQ(FlashTypeName(255), "none (255)");
-}
-
 TEST(ImageStatusKey, FollowsTheFlashTypeAndTheDateMark) {
     const auto eflash = ImageStatusKey(*Decode(ImageBytes().Flash(1).StartAddressBytes(0, 0, 9, 0)));
     ASSERT_TRUE(eflash.has_value());
