@@ -34,6 +34,15 @@ std::string Said(const std::optional<std::string>& line) {
     return match[1];
 }
 
+// The environment for the program in the build folder, finding the stand-in
+// library beside itself, plus `extra`.
+std::vector<std::string> Beside(std::vector<std::string> extra, const std::string& folder = test::BinDir()) {
+    for (const std::string& entry : test::LibraryBesideProgram(folder)) {
+        extra.push_back(entry);
+    }
+    return extra;
+}
+
 std::optional<test::ProgramResult> WatchOnce(const std::vector<std::string>& environment) {
     return test::RunProgram(Cli(), {"watch", "--once"}, environment, 20s);
 }
@@ -42,13 +51,13 @@ TEST(WatchOnce, ExitsZeroWithADeviceAndSixtyNineWithout) {
     test::SimProcess sim;
     ASSERT_TRUE(sim.ready()) << sim.Log();
 
-    const auto attached = WatchOnce({sim.Environment()});
+    const auto attached = WatchOnce(Beside({sim.Environment()}));
     ASSERT_TRUE(attached);
     EXPECT_EQ(attached->exitCode, 0) << attached->output;
     EXPECT_NE(attached->output.find("device attached"), std::string::npos) << attached->output;
 
     ASSERT_TRUE(sim.Detach());
-    const auto detached = WatchOnce({sim.Environment()});
+    const auto detached = WatchOnce(Beside({sim.Environment()}));
     ASSERT_TRUE(detached);
     EXPECT_EQ(detached->exitCode, 69);
     EXPECT_NE(detached->output.find("no device attached"), std::string::npos) << detached->output;
@@ -56,7 +65,7 @@ TEST(WatchOnce, ExitsZeroWithADeviceAndSixtyNineWithout) {
 
 TEST(WatchOnce, NoSimulatorIsNoDevice) {
     test::TempDir folder;
-    const auto result = WatchOnce({"VANTREL_SIM_SOCKET=" + folder.File("absent.sock")});
+    const auto result = WatchOnce(Beside({"VANTREL_SIM_SOCKET=" + folder.File("absent.sock")}));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->exitCode, 69);
     EXPECT_NE(result->output.find("no device attached"), std::string::npos) << result->output;
@@ -101,7 +110,7 @@ TEST(WatchOnce, EveryDoubleIsJudgedByItsOpenDev) {
 TEST(Watch, ReportsEachAttachAndDetachAtTheNextProbeAndStopsOnInterrupt) {
     test::SimProcess sim;
     ASSERT_TRUE(sim.ready()) << sim.Log();
-    test::ChildProcess watch(Cli(), {"watch"}, {sim.Environment()});
+    test::ChildProcess watch(Cli(), {"watch"}, Beside({sim.Environment()}));
     ASSERT_TRUE(watch.started());
 
     EXPECT_EQ(Said(watch.ReadLine(kNextProbe)), "device attached");
@@ -118,7 +127,7 @@ TEST(Watch, ReportsEachAttachAndDetachAtTheNextProbeAndStopsOnInterrupt) {
 
 TEST(Watch, StopsCleanlyOnTerminate) {
     test::TempDir folder;
-    test::ChildProcess watch(Cli(), {"watch"}, {"VANTREL_SIM_SOCKET=" + folder.File("absent.sock")});
+    test::ChildProcess watch(Cli(), {"watch"}, Beside({"VANTREL_SIM_SOCKET=" + folder.File("absent.sock")}));
     ASSERT_TRUE(watch.started());
     EXPECT_EQ(Said(watch.ReadLine(kNextProbe)), "no device attached");
 
@@ -132,7 +141,7 @@ TEST(Watch, ALibraryThatAppearsLaterIsPickedUp) {
     test::TempDir folder;
     const std::string lonely = folder.File("tarnwick-cli");
     std::filesystem::copy_file(Cli(), lonely);
-    test::ChildProcess watch(lonely, {"watch"}, {sim.Environment()});
+    test::ChildProcess watch(lonely, {"watch"}, Beside({sim.Environment()}, folder.path()));
     ASSERT_TRUE(watch.started());
 
     const std::string first = Said(watch.ReadLine(kNextProbe));

@@ -18,6 +18,7 @@
 #include "device/presence_monitor.h"
 #include "image/sha256.h"
 #include "platform/posix/posix_system.h"
+#include "tests/support/bin_dir.h"
 #include "tests/support/process_usage.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -78,7 +79,7 @@ protected:
 
     os::posix::DlLibraryLoader loader;
     os::posix::FdHandleIo io;
-    DeviceLibrary library{loader};
+    DeviceLibrary library{loader, test::StandinLibraryName()};
 };
 
 TEST_F(StandinTest, NoSimulatorAtAllMeansNoDeviceAtOnce) {

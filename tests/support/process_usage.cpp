@@ -24,17 +24,17 @@ std::size_t ResidentBytes() {
     return residentPages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
-bool ResidentSizeIsMeaningful() {
+bool SanitizerRuntimeActive() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return false;
+    return true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return false;
-#else
     return true;
+#else
+    return false;
 #endif
 #else
-    return true;
+    return false;
 #endif
 }
 

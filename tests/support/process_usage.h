@@ -11,8 +11,11 @@ std::size_t OpenDescriptorCount();
 // Resident set size in bytes, from /proc/self/statm.
 std::size_t ResidentBytes();
 
+// Whether this build runs under AddressSanitizer or ThreadSanitizer.
+bool SanitizerRuntimeActive();
+
 // Sanitizer runtimes keep freed memory aside on purpose, so resident size
 // says nothing about leaks there (their own leak check does).
-bool ResidentSizeIsMeaningful();
+inline bool ResidentSizeIsMeaningful() { return !SanitizerRuntimeActive(); }
 
 }  // namespace tarnwick::test
