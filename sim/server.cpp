@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "sim/payload_sink.h"
 #include "sim/request_line.h"
 #include "sim/sim_paths.h"
 #include "sim/sim_protocol.h"
@@ -37,8 +38,6 @@ constexpr int kRequestTimeoutMs = 2000;
 constexpr int kStopCheckMs = 100;
 // Connections beyond this many at once are closed at once.
 constexpr std::size_t kMaxConnections = 64;
-// Reads of up to this much keep the system calls per megabyte low.
-constexpr std::size_t kReadBufferBytes = 1 << 20;
 
 class Descriptor {
 public:
@@ -377,7 +376,6 @@ std::string Simulator::WaitForHangUp(int fd) {
 }
 
 void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early) {
-    const auto start = SteadyClock::now();
     TransferRecord record;
     record.index = nextIndex_++;
     record.pipeName = pipeName;
@@ -389,28 +387,24 @@ void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const st
         if (store.get() < 0) {
             std::fprintf(stderr, "vantrel-sim: cannot store payload in %s: %s\n", record.storedPath.c_str(),
                          std::strerror(errno));
-            record.storedPath.clear();
         }
     }
 
     StreamCheck check;
-    bool storeFailed = false;
-    auto take = [&](std::span<const std::uint8_t> bytes) {
-        const std::span<const std::uint8_t> payload = check.Feed(bytes);
-        if (store.get() >= 0 && !payload.empty() && !storeFailed) {
-            storeFailed = !WriteAll(store.get(), payload.data(), payload.size());
-        }
-    };
-
+    PayloadSink sink(store.get());
     const std::optional<std::uint64_t> limit = options_.dropAfter ? options_.dropAfter : options_.stallAfter;
-    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadBufferBytes]);
-    Throttle throttle(options_.rate, start);
-    // The request line and the stream may have come in one read; the
-    // limits were not looked at for those few bytes, so trim them here.
+    std::optional<SteadyClock::time_point> firstByte;
+    std::optional<Throttle> throttle;
+    std::uint8_t headerBuffer[kHeaderPacketBytes];
+
+    // The request line and the start of the stream may have come in one
+    // read; the limits were not looked at for those bytes, so trim them.
     if (!early.empty()) {
+        firstByte = SteadyClock::now();
+        throttle.emplace(options_.rate, *firstByte);
         const std::uint64_t allowed = limit ? check.BytesUntilPayload(*limit) : early.size();
-        take(early.first(static_cast<std::size_t>(std::min<std::uint64_t>(early.size(), allowed))));
-        throttle.Took(early.size());
+        sink.Append(check.Feed(early.first(static_cast<std::size_t>(std::min<std::uint64_t>(early.size(), allowed)))));
+        throttle->Took(early.size());
     }
 
     std::string outcome;
@@ -423,27 +417,41 @@ void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const st
             outcome = "sim-stopped";
             break;
         }
-        std::size_t want = kReadBufferBytes;
+        // The header is read apart, so that everything read into the sink
+        // is payload and lands where it is hashed from, without a copy.
+        const bool inHeader = check.state() == StreamState::AwaitingHeader;
+        std::span<std::uint8_t> into =
+            inHeader ? std::span<std::uint8_t>(headerBuffer, kHeaderPacketBytes - check.headerBytes()) : sink.Space();
         if (limit) {
             const std::uint64_t left = check.BytesUntilPayload(*limit);
             if (left == 0) {
                 outcome = options_.dropAfter ? "dropped" : WaitForHangUp(fd);
                 break;
             }
-            want = static_cast<std::size_t>(std::min<std::uint64_t>(want, left));
+            into = into.first(static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left)));
         }
-        if (throttle.limited()) {
-            want = throttle.Allowance(SteadyClock::now(), want);
-            if (want == 0) {
+        if (throttle && throttle->limited()) {
+            into = into.first(throttle->Allowance(SteadyClock::now(), into.size()));
+            if (into.empty()) {
                 std::this_thread::sleep_for(
-                    std::min<std::chrono::nanoseconds>(throttle.WaitTime(), std::chrono::milliseconds(kStopCheckMs)));
+                    std::min<std::chrono::nanoseconds>(throttle->WaitTime(), std::chrono::milliseconds(kStopCheckMs)));
                 continue;
             }
         }
-        const ssize_t got = recv(fd, buffer.get(), want, MSG_DONTWAIT);
+        const ssize_t got = recv(fd, into.data(), into.size(), MSG_DONTWAIT);
         if (got > 0) {
-            throttle.Took(static_cast<std::size_t>(got));
-            take(std::span<const std::uint8_t>(buffer.get(), static_cast<std::size_t>(got)));
+            if (!firstByte) {
+                // Pacing and timing start with the stream, not with the
+                // pipe request: the tool may take its time in between.
+                firstByte = SteadyClock::now();
+                throttle.emplace(options_.rate, *firstByte);
+            }
+            const std::size_t count = static_cast<std::size_t>(got);
+            throttle->Took(count);
+            const std::span<const std::uint8_t> payload = check.Feed(into.first(count));
+            if (!inHeader) {
+                sink.Commit(payload.size());
+            }
         } else if (got == 0) {
             outcome = check.state() == StreamState::ReceivingPayload ? "complete" : StreamStateName(check.state());
         } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
@@ -453,14 +461,16 @@ void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const st
             outcome = "connection-error";
         }
     }
+    const auto lastByte = SteadyClock::now();
 
+    const PayloadSink::Result sunk = sink.Finish();
     record.headerBytes = check.headerBytes();
     record.header = check.header();
     record.payloadBytes = check.payloadBytes();
-    record.payloadSha256 = check.FinishPayloadHash();
+    record.payloadSha256 = sunk.sha256;
     record.outcome = outcome;
-    record.seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
-    if (storeFailed) {
+    record.seconds = firstByte ? std::chrono::duration<double>(lastByte - *firstByte).count() : 0.0;
+    if (!record.storedPath.empty() && !sunk.stored) {
         std::fprintf(stderr, "vantrel-sim: storing the payload of transfer %u failed\n", record.index);
         record.storedPath.clear();
     }

@@ -30,7 +30,6 @@ std::span<const std::uint8_t> StreamCheck::Feed(std::span<const std::uint8_t> by
             return {};
         }
     }
-    payloadHash_.Update(bytes);
     payloadBytes_ += bytes.size();
     return bytes;
 }

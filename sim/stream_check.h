@@ -11,8 +11,6 @@
 #include <span>
 #include <string>
 
-#include "image/sha256.h"
-
 namespace tarnwick::sim {
 
 inline constexpr std::size_t kHeaderPacketBytes = 20;
@@ -37,8 +35,9 @@ enum class StreamState {
 class StreamCheck {
 public:
     // Takes the next bytes from the pipe and gives the part of them that is
-    // payload (empty while the header is still coming, and once the stream
-    // has been refused, since a refused stream takes nothing further).
+    // payload, always their tail (empty while the header is still coming,
+    // and once the stream has been refused, since a refused stream takes
+    // nothing further).
     std::span<const std::uint8_t> Feed(std::span<const std::uint8_t> bytes);
 
     StreamState state() const { return state_; }
@@ -49,8 +48,6 @@ public:
     // Bytes until `payloadLimit` payload bytes have come: header bytes still
     // missing plus the payload still allowed.
     std::uint64_t BytesUntilPayload(std::uint64_t payloadLimit) const;
-    // SHA-256 of the payload so far, in hex. Ends the hashing.
-    std::string FinishPayloadHash() { return payloadHash_.FinishHex(); }
 
 private:
     void JudgeHeader();
@@ -59,7 +56,6 @@ private:
     HeaderPacket header_;
     std::size_t headerBytes_ = 0;
     std::uint64_t payloadBytes_ = 0;
-    Sha256 payloadHash_;
 };
 
 // Text for a state, as it appears in reports.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "image/sha256.h"
+
 namespace tarnwick::sim {
 namespace {
 

@@ -6,11 +6,18 @@
 #include <vector>
 
 #include "image/sha256.h"
+#include "sim/payload_sink.h"
 #include "sim/request_line.h"
 #include "sim/stream_check.h"
 #include "sim/throttle.h"
 #include "sim/transfer_record.h"
 #include "tests/support/json_value.h"
+#include "tests/support/temp_dir.h"
+
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
 
 namespace tarnwick::sim {
 namespace {
@@ -92,16 +99,6 @@ TEST(StreamCheck, AHeaderSplitAnywhereIsReadTheSame) {
     }
 }
 
-TEST(StreamCheck, HashesExactlyThePayload) {
-    StreamCheck check;
-    check.Feed(Bytes(Header('$', 0x80)));
-    check.Feed(Bytes("abc"));
-    check.Feed(Bytes("def"));
-    Sha256 expected;
-    expected.Update(Bytes("abcdef"));
-    EXPECT_EQ(check.FinishPayloadHash(), expected.FinishHex());
-}
-
 TEST(StreamCheck, RefusesAWrongSignatureOrAUartPortAndTakesNothingMore) {
     StreamCheck noSignature;
     EXPECT_TRUE(noSignature.Feed(Bytes(Header('#', 1) + "rest")).empty());
@@ -124,6 +121,71 @@ TEST(StreamCheck, CountsTheBytesLeftBeforeALimit) {
     EXPECT_EQ(check.BytesUntilPayload(100), 60u);
     EXPECT_EQ(check.BytesUntilPayload(40), 0u);
     EXPECT_EQ(check.BytesUntilPayload(0), 0u);
+}
+
+// Payload that spans many blocks, given both ways a transfer gives it.
+std::vector<std::uint8_t> SomePayload(std::size_t size) {
+    std::vector<std::uint8_t> payload(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        payload[i] = static_cast<std::uint8_t>(i * 31 + i / 4099);
+    }
+    return payload;
+}
+
+TEST(PayloadSink, HashesAndStoresEveryByteInOrder) {
+    test::TempDir folder;
+    const std::string stored = folder.File("payload.bin");
+    const int fd = open(stored.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::vector<std::uint8_t> payload = SomePayload(3 * PayloadSink::kBlockBytes + 12345);
+
+    PayloadSink::Result result;
+    {
+        PayloadSink sink(fd);
+        std::span<const std::uint8_t> rest(payload);
+        sink.Append(rest.first(7));  // bytes that came with the request line
+        rest = rest.subspan(7);
+        while (!rest.empty()) {
+            // Reads of odd sizes straight into the sink's space.
+            const std::span<std::uint8_t> space = sink.Space();
+            const std::size_t n = std::min({space.size(), rest.size(), std::size_t{70001}});
+            std::copy_n(rest.begin(), n, space.begin());
+            sink.Commit(n);
+            rest = rest.subspan(n);
+        }
+        result = sink.Finish();
+    }
+    close(fd);
+
+    Sha256 expected;
+    expected.Update(payload);
+    EXPECT_EQ(result.sha256, expected.FinishHex());
+    EXPECT_TRUE(result.stored);
+    std::ifstream file(stored, std::ios::binary);
+    const std::vector<std::uint8_t> kept{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(kept, payload);
+}
+
+TEST(PayloadSink, AStoreThatFailsIsReportedAndHashingGoesOn) {
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    const std::vector<std::uint8_t> payload = SomePayload(1000);
+    PayloadSink sink(full);
+    sink.Append(payload);
+    const PayloadSink::Result result = sink.Finish();
+    close(full);
+
+    Sha256 expected;
+    expected.Update(payload);
+    EXPECT_EQ(result.sha256, expected.FinishHex());
+    EXPECT_FALSE(result.stored);
+}
+
+TEST(PayloadSink, NothingStoredWithoutAStoreAndAnEmptyPayloadHashesAsEmpty) {
+    PayloadSink sink(-1);
+    const PayloadSink::Result result = sink.Finish();
+    EXPECT_EQ(result.sha256, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_FALSE(result.stored);
 }
 
 // A reader that always wants more than it may have, as against a sender
