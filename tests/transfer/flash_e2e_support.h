@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,9 +51,42 @@ inline void ExpectDeviceGotFile(const test::SimTransfer& transfer, const std::ve
 
 inline std::vector<std::string> FlashArguments(const std::string& image) { return {"flash", image, "--yes"}; }
 
+// The programs find the device library beside themselves through their
+// RUNPATH, but a sanitizer runtime that intercepts dlopen hides that, so the
+// folder is named outright unless the test picks a double of its own.
+inline std::vector<std::string> ToolEnvironment(std::vector<std::string> environment) {
+    const bool picksLibrary = std::any_of(environment.begin(), environment.end(), [](const std::string& entry) {
+        return entry.rfind("LD_LIBRARY_PATH=", 0) == 0;
+    });
+    if (!picksLibrary) {
+        environment.push_back("LD_LIBRARY_PATH=" + test::BinDir());
+    }
+    return environment;
+}
+
 inline std::optional<test::ProgramResult> RunFlash(const std::string& image, const std::vector<std::string>& environment,
                                                    std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
-    return test::RunProgram(test::BinPath("tarnwick-cli"), FlashArguments(image), environment, timeout);
+    return test::RunProgram(test::BinPath("tarnwick-cli"), FlashArguments(image), ToolEnvironment(environment),
+                            timeout);
 }
+
+// tarnwick-cli flash as a child the test can signal while it runs.
+inline std::unique_ptr<test::ChildProcess> StartFlash(const std::string& image, const test::SimProcess& sim) {
+    return std::make_unique<test::ChildProcess>(test::BinPath("tarnwick-cli"), FlashArguments(image),
+                                                ToolEnvironment({sim.Environment()}));
+}
+
+// Loads the device library from the test programs' own folder, for the same
+// reason as ToolEnvironment.
+class BesideTestsLoader final : public os::LibraryLoader {
+public:
+    explicit BesideTestsLoader(os::LibraryLoader& loader) : loader_(loader) {}
+    std::unique_ptr<os::LoadedLibrary> Load(const std::string& name) override {
+        return loader_.Load(test::BinDir() + "/" + name);
+    }
+
+private:
+    os::LibraryLoader& loader_;
+};
 
 }  // namespace tarnwick::testing

@@ -84,11 +84,10 @@ TEST_F(FlashEndToEnd, DetachingDuringATransferDoesNotStopIt) {
     test::SimProcess sim({.rate = 2'000'000});
     ASSERT_TRUE(sim.ready()) << sim.Log();
     const auto file = PatternImage(2u << 20);
-    test::ChildProcess cli(test::BinPath("tarnwick-cli"), testing::FlashArguments(Image("detach.rad", file)),
-                           {sim.Environment()});
+    const auto cli = testing::StartFlash(Image("detach.rad", file), sim);
     ASSERT_TRUE(WaitUntilRunning(sim));
     ASSERT_TRUE(sim.Detach());
-    EXPECT_EQ(cli.Wait(30s), cli::kExitOk) << cli.ReadRest(1s);
+    EXPECT_EQ(cli->Wait(30s), cli::kExitOk) << cli->ReadRest(1s);
     const auto transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer.has_value()) << sim.Log();
     ExpectDeviceGotFile(*transfer, file);
@@ -164,12 +163,11 @@ TEST_F(FlashEndToEnd, FirstCtrlCOnlyWarnsAndTheTransferGoesOn) {
     test::SimProcess sim({.rate = 2'000'000});
     ASSERT_TRUE(sim.ready()) << sim.Log();
     const auto file = PatternImage(2u << 20);
-    test::ChildProcess cli(test::BinPath("tarnwick-cli"), testing::FlashArguments(Image("once.rad", file)),
-                           {sim.Environment()});
+    const auto cli = testing::StartFlash(Image("once.rad", file), sim);
     ASSERT_TRUE(WaitUntilRunning(sim));
-    cli.Signal(SIGINT);
-    const std::string output = cli.ReadRest(30s);
-    EXPECT_EQ(cli.Wait(5s), cli::kExitOk) << output;
+    cli->Signal(SIGINT);
+    const std::string output = cli->ReadRest(30s);
+    EXPECT_EQ(cli->Wait(5s), cli::kExitOk) << output;
     EXPECT_THAT(output, HasSubstr("Stopping now may leave the device unusable"));
     const auto transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer.has_value()) << sim.Log();
@@ -180,14 +178,13 @@ TEST_F(FlashEndToEnd, SecondCtrlCStopsAfterThePieceAndReportsFailure) {
     test::SimProcess sim({.rate = 1'000'000});
     ASSERT_TRUE(sim.ready()) << sim.Log();
     const auto file = PatternImage(4u << 20);
-    test::ChildProcess cli(test::BinPath("tarnwick-cli"), testing::FlashArguments(Image("twice.rad", file)),
-                           {sim.Environment()});
+    const auto cli = testing::StartFlash(Image("twice.rad", file), sim);
     ASSERT_TRUE(WaitUntilRunning(sim));
-    cli.Signal(SIGINT);
+    cli->Signal(SIGINT);
     std::this_thread::sleep_for(300ms);
-    cli.Signal(SIGINT);
-    const std::string output = cli.ReadRest(30s);
-    EXPECT_EQ(cli.Wait(5s), cli::kExitInterrupted) << output;
+    cli->Signal(SIGINT);
+    const std::string output = cli->ReadRest(30s);
+    EXPECT_EQ(cli->Wait(5s), cli::kExitInterrupted) << output;
     EXPECT_THAT(output, HasSubstr("STOPPED"));
     const auto transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer.has_value()) << sim.Log();

@@ -67,11 +67,12 @@ TEST(RepeatedTransfers, HundredTransfersInOneProcessLeakNeitherDescriptorsNorMem
     const auto file = testing::PatternImage(300'000);
     testing::WriteFile(path, file);
     os::System& system = os::RealSystem();
+    testing::BesideTestsLoader libraries(system.libraries);
 
     unsigned transfers = 0;
     auto transferOnce = [&] {
         ThreadedFrontEnd frontEnd(system, path);
-        const UpgradeRun run = UpgradeCommand(system.files, system.libraries, system.handles).Run(frontEnd);
+        const UpgradeRun run = UpgradeCommand(system.files, libraries, system.handles).Run(frontEnd);
         frontEnd.Join();
         // The simulator serves one pipe at a time: let it finish this one.
         ++transfers;
