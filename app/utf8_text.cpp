@@ -1,6 +1,7 @@
 #include "app/utf8_text.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace tarnwick {
 namespace {
@@ -37,6 +38,31 @@ std::string_view WithoutIncompleteUtf8Tail(std::string_view text) {
         return text.substr(0, lead);
     }
     return text;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = AnnouncedLength(lead);
+        if (length == 0 || i + length > text.size()) {
+            return false;
+        }
+        std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (!IsContinuationByte(next)) {
+                return false;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
 }
 
 }  // namespace tarnwick

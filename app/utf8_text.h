@@ -11,4 +11,8 @@ namespace tarnwick {
 // is kept as it is, valid or not.
 std::string_view WithoutIncompleteUtf8Tail(std::string_view text);
 
+// Whether `text` is well-formed UTF-8 (no stray, overlong or surrogate
+// sequences, nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 }  // namespace tarnwick

@@ -1,16 +1,22 @@
 #include "app/wx_text.h"
 
+#include "app/text_lookup.h"
 #include "app/utf8_text.h"
 
 namespace tarnwick {
 
 wxString ToWxText(std::string_view narrow) {
-    const std::string_view whole = WithoutIncompleteUtf8Tail(narrow);
-    const wxString text = wxString::FromUTF8(whole.data(), whole.size());
-    if (!text.empty() || whole.empty()) {
-        return text;
+    if (IsValidUtf8(narrow)) {
+        return wxString::FromUTF8(narrow.data(), narrow.size());
     }
-    return wxString(whole.data(), wxConvISO8859_1, whole.size());
+    // A text cut at the buffer's length may end inside a character.
+    if (narrow.size() == kMaxTextLength) {
+        const std::string_view whole = WithoutIncompleteUtf8Tail(narrow);
+        if (IsValidUtf8(whole)) {
+            return wxString::FromUTF8(whole.data(), whole.size());
+        }
+    }
+    return wxString(narrow.data(), wxConvISO8859_1, narrow.size());
 }
 
 std::string ToFileSystemPath(const wxString& path) {

@@ -86,15 +86,18 @@ TEST(WindowOpens, WithoutLangIniShowsEmptyTextsAndNoError) {
     EXPECT_TRUE(fixture.prompts.messages().empty());
 }
 
-TEST(WindowOpens, ShowsUtf8TextsEvenWhenCutInsideACharacter) {
+TEST(WindowOpens, ShowsUtf8TextsEvenWhenCutInsideACharacterAndLatin1Texts) {
     WindowFixture fixture;
     // 258 ASCII bytes and then a three-byte character: the 259-byte cut
     // leaves only the first byte of it.
     const std::string longTitle = std::string(258, 'a') + "\xEC\x9D\xB4";
-    fixture.WriteLangIni("[title]\n100=" + longTitle + "\n[control]\n1001=\xEB\x8B\xAB\xEA\xB8\xB0\n");
+    fixture.WriteLangIni("[title]\n100=" + longTitle + "\n[control]\n1001=\xEB\x8B\xAB\xEA\xB8\xB0\n" +
+                         "1003=Caf\xE9\n");
     CTarnwickDlg& window = fixture.Open();
     EXPECT_EQ(window.GetTitle(), wxString(std::string(258, 'a')));
     EXPECT_EQ(fixture.LabelOf(res::kCancelId), wxString::FromUTF8("\xEB\x8B\xAB\xEA\xB8\xB0"));
+    // A file saved in Latin-1 still shows its text instead of nothing.
+    EXPECT_EQ(fixture.LabelOf(res::kSystemDataButtonId), wxString::FromUTF8("Caf\xC3\xA9"));
 }
 
 TEST(WindowOpens, CentredWithTheFocusOnCancel) {

@@ -1,6 +1,10 @@
 // The window's pure pieces: the minimised-icon arithmetic, the file filter
 // and the drop test, the UTF-8 cut, and the layout of both templates.
 
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -8,8 +12,11 @@
 #include "app/file_filter.h"
 #include "app/icon_placement.h"
 #include "app/system_command.h"
+#include "app/text_keys.h"
+#include "app/text_lookup.h"
 #include "app/utf8_text.h"
 #include "resources/dialog_template.h"
+#include "resources/ico_writer.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_strings.h"
 
@@ -65,6 +72,17 @@ TEST(Utf8Cut, DropsOnlyAnIncompleteLastCharacter) {
     EXPECT_EQ(WithoutIncompleteUtf8Tail("caf\xE9"), "caf");
 }
 
+TEST(Utf8Check, AcceptsWellFormedTextOnly) {
+    EXPECT_TRUE(IsValidUtf8("plain"));
+    EXPECT_TRUE(IsValidUtf8("Schlie\xC3\x9F" "en \xEB\x8B\xAB\xEA\xB8\xB0 \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(IsValidUtf8("caf\xE9"));          // Latin-1
+    EXPECT_FALSE(IsValidUtf8("\xEB\x8B"));         // cut short
+    EXPECT_FALSE(IsValidUtf8("\x80"));              // stray continuation
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));         // overlong '/'
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
+}
+
 TEST(SystemCommands, OnlyTheAboutIdOpensTheAboutBox) {
     EXPECT_TRUE(OpensAboutBox(0x10));
     EXPECT_TRUE(OpensAboutBox(0x1F));  // the system may set the low bits
@@ -106,6 +124,93 @@ TEST(Templates, MainWindowControlsCanBeFoundAndTabOrderStartsAtCancel) {
     EXPECT_LE(button.x + button.width, group.x + group.width);
     EXPECT_LE(button.y + button.height, group.y + group.height);
 }
+
+#include "resources/tarnwick_icon.xpm"
+
+std::uint32_t Read32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+TEST(WindowsIcon, HoldsTheArtPixelForPixelWithItsTransparency) {
+    const auto ico = res::IcoFromXpm(tarnwick_icon_xpm);
+    ASSERT_TRUE(ico.has_value());
+    constexpr std::size_t kSide = 48;
+    constexpr std::size_t kPalette = 22 + 40;      // after the directory and the bitmap header
+    constexpr std::size_t kPixels = kPalette + 256 * 4;
+    constexpr std::size_t kMask = kPixels + kSide * kSide;
+    ASSERT_EQ(ico->size(), kMask + kSide * 8);     // mask rows padded to 32 bits
+    EXPECT_EQ((*ico)[6], kSide);
+    EXPECT_EQ((*ico)[7], kSide);
+    EXPECT_EQ((*ico)[12], 8);                      // bits per pixel
+    EXPECT_EQ(Read32(*ico, 14), ico->size() - 22);
+    EXPECT_EQ(Read32(*ico, 18), 22u);
+    EXPECT_EQ(Read32(*ico, 22 + 8), 2 * kSide);    // colour image and mask
+
+    // Every pixel, read back bottom-up, has the XPM's colour or is clear.
+    int colours = 0;
+    ASSERT_EQ(std::sscanf(tarnwick_icon_xpm[0], "%*d %*d %d", &colours), 1);
+    std::map<char, std::string> colourOf;
+    for (int i = 0; i < colours; ++i) {
+        const std::string line = tarnwick_icon_xpm[1 + i];
+        colourOf[line[0]] = line.substr(4);
+    }
+    int clearPixels = 0;
+    for (std::size_t y = 0; y < kSide; ++y) {
+        const std::string row = tarnwick_icon_xpm[1 + colours + y];
+        const std::size_t stored = kSide - 1 - y;
+        for (std::size_t x = 0; x < kSide; ++x) {
+            const std::string& colour = colourOf.at(row[x]);
+            const bool clear = ((*ico)[kMask + stored * 8 + x / 8] >> (7 - x % 8)) & 1;
+            ASSERT_EQ(clear, colour == "None") << x << "," << y;
+            if (clear) {
+                ++clearPixels;
+                continue;
+            }
+            const std::size_t index = (*ico)[kPixels + stored * kSide + x];
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "#%02X%02X%02X", (*ico)[kPalette + index * 4 + 2],
+                          (*ico)[kPalette + index * 4 + 1], (*ico)[kPalette + index * 4]);
+            ASSERT_EQ(colour, hex) << x << "," << y;
+        }
+    }
+    EXPECT_GT(clearPixels, 0);
+}
+
+TEST(WindowsIcon, RefusesXpmsItCannotStoreAsOneByteIndexes) {
+    const char* const twoChars[] = {"2 1 1 2", "aa c #000000", "aaaa"};
+    EXPECT_FALSE(res::IcoFromXpm(twoChars).has_value());
+    const char* const unknownPixel[] = {"2 1 1 1", "a c #000000", "ab"};
+    EXPECT_FALSE(res::IcoFromXpm(unknownPixel).has_value());
+    const char* const shortRow[] = {"2 1 1 1", "a c #000000", "a"};
+    EXPECT_FALSE(res::IcoFromXpm(shortRow).has_value());
+    const char* const namedColour[] = {"1 1 1 1", "a c red", "a"};
+    EXPECT_FALSE(res::IcoFromXpm(namedColour).has_value());
+}
+
+std::string ShippedLangIni(const std::string& language) {
+    std::ifstream in(std::string(TARNWICK_SOURCE_DIR) + "/lang/" + language + "/lang.ini",
+                     std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ShippedLanguage : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedLanguage, HasEveryTextWithinTheBufferAndInUtf8) {
+    const std::string ini = ShippedLangIni(GetParam());
+    ASSERT_FALSE(ini.empty());
+    for (const TextKey& key : kTextKeys) {
+        const std::string value = ReadProfileString(ini, key.section, key.key);
+        EXPECT_FALSE(value.empty()) << key.section << "/" << key.key;
+        // A longer text would be cut when shown.
+        EXPECT_LT(value.size(), kMaxTextLength) << key.section << "/" << key.key;
+        EXPECT_TRUE(IsValidUtf8(value)) << key.section << "/" << key.key;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ShippedLanguage, ::testing::Values("en", "ko", "de"));
 
 }  // namespace
 }  // namespace tarnwick

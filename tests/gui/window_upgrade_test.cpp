@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 
+#include "app/image_drop_target.h"
 #include "resources/resource_ids.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/image/image_bytes.h"
@@ -124,6 +125,25 @@ TEST_F(UpgradeFromWindow, DeviceLibraryTroubleIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(SendFile(window, image), std::vector<wxString>{"T1021"});
     EXPECT_FALSE(window.TransferRunning());
     EXPECT_EQ(fixture.LabelOf(res::kTransferEndId), "");
+}
+
+TEST_F(UpgradeFromWindow, DroppedRadFileRunsTheCommandInPlaceOfTheChooser) {
+    CTarnwickDlg& window = OpenWith(DoubleFolder("failing_pipe"));
+    auto* target = dynamic_cast<ImageDropTarget*>(window.GetDropTarget());
+    ASSERT_NE(target, nullptr);
+
+    wxArrayString names;
+    names.Add(fixture.WriteFile("notes.txt", "not an image"));
+    EXPECT_FALSE(target->OnDropFiles(0, 0, names));
+
+    const std::string image = fixture.WriteFile("short.RAD", UsbImage(0).substr(0, 100));
+    names.Add(wxString(image));
+    EXPECT_TRUE(target->OnDropFiles(0, 0, names));
+    EXPECT_TRUE(WindowFixture::PumpUntil([&] { return !fixture.prompts.messages().empty(); },
+                                         std::chrono::seconds(2)));
+    EXPECT_EQ(fixture.prompts.messages(), std::vector<wxString>{"T1023"});
+    EXPECT_EQ(fixture.prompts.choosersShown(), 0);
+    EXPECT_EQ(window.ImagePath(), image);
 }
 
 TEST_F(UpgradeFromWindow, FailedTransferRefusesClosingThenShows1032) {
