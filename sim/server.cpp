@@ -127,6 +127,7 @@ private:
     void Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early);
     std::string WaitForHangUp(int fd);
     void Finish(TransferRecord record);
+    void WriteReport();  // with recordsMutex_ held
     void SetAttached(bool attached);
 
     const ServeOptions& options_;
@@ -204,8 +205,10 @@ int Simulator::Run() {
     if (!Listen()) {
         return 1;
     }
-    if (!options_.reportPath.empty()) {
-        Finish({});  // an empty report at once, so that readers never find none
+    {
+        // An empty report at once, so that readers never find none.
+        std::lock_guard lock(recordsMutex_);
+        WriteReport();
     }
     std::fprintf(stderr, "vantrel-sim: listening on %s (%s)\n", options_.socketPath.c_str(),
                  attached_ ? "attached" : "detached");
@@ -479,26 +482,26 @@ void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const st
 
 void Simulator::Finish(TransferRecord record) {
     std::lock_guard lock(recordsMutex_);
-    const bool isTransfer = record.index != 0;
-    if (isTransfer) {
-        std::printf("%s\n", SummaryLine(record).c_str());
-        std::fflush(stdout);
-        records_.push_back(std::move(record));
+    std::printf("%s\n", SummaryLine(record).c_str());
+    std::fflush(stdout);
+    records_.push_back(std::move(record));
+    WriteReport();
+    ++finished_;
+}
+
+void Simulator::WriteReport() {
+    if (options_.reportPath.empty()) {
+        return;
     }
-    if (!options_.reportPath.empty()) {
-        // Written aside and renamed, so that a reader never sees half a report.
-        const std::string json = ReportJson(records_);
-        const std::string partial = options_.reportPath + ".partial";
-        Descriptor file(open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        const bool written =
-            file.get() >= 0 && WriteAll(file.get(), reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
-        file.Reset();
-        if (!written || rename(partial.c_str(), options_.reportPath.c_str()) != 0) {
-            std::fprintf(stderr, "vantrel-sim: cannot write report %s\n", options_.reportPath.c_str());
-        }
-    }
-    if (isTransfer) {
-        ++finished_;
+    // Written aside and renamed, so that a reader never sees half a report.
+    const std::string json = ReportJson(records_);
+    const std::string partial = options_.reportPath + ".partial";
+    Descriptor file(open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const bool written =
+        file.get() >= 0 && WriteAll(file.get(), reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+    file.Reset();
+    if (!written || rename(partial.c_str(), options_.reportPath.c_str()) != 0) {
+        std::fprintf(stderr, "vantrel-sim: cannot write report %s\n", options_.reportPath.c_str());
     }
 }
 
