@@ -8,6 +8,13 @@
 #include <wx/image.h>
 #include <wx/init.h>
 
+#include "tests/gui/leak_suppressions.h"
+
+// Read by the leak sanitizer at start-up when it is built in; unused otherwise.
+extern "C" const char* __lsan_default_suppressions() {
+    return tarnwick::gui_test::kDesktopLibraryLeaks;
+}
+
 namespace {
 
 class GuiTestApp : public wxApp {
