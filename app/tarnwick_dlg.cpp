@@ -9,11 +9,11 @@
 #include <wx/menu.h>
 #include <wx/settings.h>
 
+#include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "app/icon_placement.h"
 #include "app/image_drop_target.h"
 #include "app/system_command.h"
-#include "app/about_dlg.h"
 #include "app/template_builder.h"
 #include "app/transfer_runner.h"
 #include "app/wx_text.h"
@@ -26,7 +26,7 @@ namespace tarnwick {
 wxBEGIN_EVENT_TABLE(CTarnwickDlg, wxDialog)
     EVT_MENU_RANGE(res::kAboutCommandId, res::kAboutCommandId | 0xF, CTarnwickDlg::OnSystemMenuCommand)
     EVT_PAINT(CTarnwickDlg::OnDialogPaint)
-    EVT_TIMER(res::kDeviceTimerId, CTarnwickDlg::OnDeviceTimer)
+    EVT_TIMER(kDeviceTimerId, CTarnwickDlg::OnDeviceTimer)
     EVT_BUTTON(res::kSystemDataButtonId, CTarnwickDlg::OnSystemDataClicked)
     EVT_BUTTON(res::kCancelId, CTarnwickDlg::OnCancel)
     EVT_CONTEXT_MENU(CTarnwickDlg::OnContextMenu)
@@ -50,7 +50,7 @@ CTarnwickDlg::CTarnwickDlg(wxWindow* parent, const DialogServices& dialogService
       deviceLibrary(services.system.libraries),
       presenceMonitor(deviceLibrary, services.system.handles),
       windowIcon(AppIcon()),
-      deviceTimer(this, res::kDeviceTimerId),
+      deviceTimer(this, static_cast<int>(kDeviceTimerId)),
       transferRunner(std::make_unique<TransferRunner>(
           services.system, progressBar,
           [this](const TransferOutcome& outcome) { ShowTransferEnd(outcome); })) {
@@ -186,10 +186,12 @@ void CTarnwickDlg::OnClose(wxCloseEvent& event) {
         event.Veto();
         return;
     }
+    // The window is always a local object of whoever runs it: it is never
+    // destroyed from here.
     if (IsModal()) {
         EndModal(res::kCancelId);
     } else {
-        Destroy();
+        Hide();
     }
 }
 

@@ -28,7 +28,4 @@ inline constexpr int kImageKindId = 1004;
 inline constexpr int kTransferEndId = 1005;
 inline constexpr int kMakerAddressId = 1006;
 
-// Timer 1 drives the presence probes.
-inline constexpr int kDeviceTimerId = 1;
-
 }  // namespace tarnwick::res
