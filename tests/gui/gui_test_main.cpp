@@ -10,9 +10,12 @@
 
 #include "tests/gui/leak_suppressions.h"
 
-// Read by the leak sanitizer at start-up when it is built in; unused otherwise.
+// Read by the sanitizers at start-up when they are built in; unused otherwise.
 extern "C" const char* __lsan_default_suppressions() {
     return tarnwick::gui_test::kDesktopLibraryLeaks;
+}
+extern "C" const char* __tsan_default_suppressions() {
+    return tarnwick::gui_test::kDesktopLibraryRaces;
 }
 
 namespace {

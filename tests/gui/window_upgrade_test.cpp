@@ -1,7 +1,6 @@
 // Button 1000 from the window's side: every refusal shows its text in a box
-// owned by the window, the kind line in control 1004, and a transfer that
-// fails shows "1032" in control 1005 and in a box, with closing refused
-// while it runs.
+// owned by the window, and the kind line in control 1004. (Transfers that
+// run are in window_transfer_test.cpp.)
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -144,48 +143,6 @@ TEST_F(UpgradeFromWindow, DroppedRadFileRunsTheCommandInPlaceOfTheChooser) {
     EXPECT_EQ(fixture.prompts.messages(), std::vector<wxString>{"T1023"});
     EXPECT_EQ(fixture.prompts.choosersShown(), 0);
     EXPECT_EQ(window.ImagePath(), image);
-}
-
-TEST_F(UpgradeFromWindow, FailedTransferRefusesClosingThenShows1032) {
-    CTarnwickDlg& window = OpenWith(DoubleFolder("failing_pipe"));
-    ASSERT_TRUE(window.DevicePresent());
-    const std::string image = fixture.WriteFile("nand.rad", UsbImage(8192));
-
-    bool stillOpenAfterClose = false;
-    bool stillOpenAfterEscape = false;
-    bool buttonsDisabled = false;
-    bool ended = false;
-    const int result = fixture.RunModal([&] {
-        fixture.prompts.AnswerNextChooser(image);
-        ClickSystemData(window);
-        ASSERT_TRUE(window.TransferRunning());
-        buttonsDisabled = !fixture.Control(res::kSystemDataButtonId)->IsEnabled() &&
-                          !fixture.Control(res::kCancelId)->IsEnabled();
-
-        window.Close();
-        WindowFixture::PumpFor(std::chrono::milliseconds(100));
-        stillOpenAfterClose = window.IsModal();
-
-        wxKeyEvent escape(wxEVT_CHAR_HOOK);
-        escape.m_keyCode = WXK_ESCAPE;
-        window.GetEventHandler()->ProcessEvent(escape);
-        WindowFixture::PumpFor(std::chrono::milliseconds(100));
-        stillOpenAfterEscape = window.IsModal();
-
-        // The pipe fails every write: the header's attempts run out.
-        ended = WindowFixture::PumpUntil([&] { return !window.TransferRunning(); },
-                                         std::chrono::seconds(60));
-    });
-    EXPECT_EQ(result, WindowFixture::kScriptLeftOpen);
-    EXPECT_TRUE(buttonsDisabled);
-    EXPECT_TRUE(stillOpenAfterClose);
-    EXPECT_TRUE(stillOpenAfterEscape);
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(fixture.LabelOf(res::kTransferEndId), "T1032");
-    EXPECT_EQ(fixture.prompts.messages(), std::vector<wxString>{"T1032"});
-    EXPECT_EQ(window.ProgressBar().GetPosition(), 0);
-    EXPECT_TRUE(fixture.Control(res::kSystemDataButtonId)->IsEnabled());
-    EXPECT_TRUE(fixture.Control(res::kCancelId)->IsEnabled());
 }
 
 }  // namespace
