@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "image/sha256.h"
@@ -47,6 +48,20 @@ inline void ExpectDeviceGotFile(const test::SimTransfer& transfer, const std::ve
     EXPECT_EQ(stored.size(), file.size() - 1024);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024, file.end()))
         << "stored payload differs from file bytes 1024..end";
+}
+
+// The simulator serves one pipe at a time: waits until `count` transfers
+// have ended and the pipe is free for the next.
+inline bool WaitUntilIdle(const test::SimProcess& sim, unsigned count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto status = sim.Status();
+        if (status && status->finished >= count && !status->transferRunning) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
 }
 
 inline std::vector<std::string> FlashArguments(const std::string& image) { return {"flash", image, "--yes"}; }

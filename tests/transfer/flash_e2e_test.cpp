@@ -62,6 +62,7 @@ TEST_F(FlashEndToEnd, DeviceGetsHeaderPacketThenPayloadByteForByte) {
         const auto transfer = sim.WaitForTransfer(++transfers);
         ASSERT_TRUE(transfer.has_value()) << sim.Log();
         ExpectDeviceGotFile(*transfer, file);
+        ASSERT_TRUE(testing::WaitUntilIdle(sim, transfers));
     }
 }
 

@@ -78,7 +78,7 @@ TEST(RepeatedTransfers, HundredTransfersInOneProcessLeakNeitherDescriptorsNorMem
         ++transfers;
         while (run.end == UpgradeEnd::Started) {
             const auto status = sim.Status();
-            if (!status || status->finished >= transfers) {
+            if (!status || (status->finished >= transfers && !status->transferRunning)) {
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
