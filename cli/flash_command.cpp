@@ -18,6 +18,7 @@
 #include "image/transfer_worker.h"
 #include "image/upgrade_command.h"
 #include "platform/console.h"
+#include "platform/stop_requests.h"
 #include "platform/system.h"
 
 namespace tarnwick::cli {
@@ -232,7 +233,7 @@ private:
     }
 
     void AnswerInterrupts(bool& warned) {
-        const int presses = interrupts_->Presses();
+        const int presses = interrupts_->Count();
         if (presses >= 1 && !warned) {
             warned = true;
             EndLineInPlace();
@@ -282,7 +283,7 @@ private:
 
     SharedProgress progress_;
     std::atomic<bool> stop_{false};
-    std::optional<os::InterruptCounter> interrupts_;
+    std::optional<os::StopRequests> interrupts_;
     std::thread worker_;
     std::chrono::steady_clock::time_point started_;
     std::uint64_t payload_ = 0;
