@@ -20,7 +20,7 @@ public:
     static std::string HexOf(std::span<const std::uint8_t> bytes);
 
 private:
-    void Compress(const std::uint8_t* block);
+    void Compress(const std::uint8_t* blocks, std::size_t count);
 
     std::array<std::uint32_t, 8> state_;
     std::array<std::uint8_t, 64> pending_{};

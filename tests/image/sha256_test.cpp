@@ -1,4 +1,5 @@
 #include "image/sha256.h"
+#include "image/sha256_blocks.h"
 
 #include <gtest/gtest.h>
 
@@ -86,3 +87,24 @@ TEST(Sha256, HexOfWritesLowerCaseTwoDigitsPerByte) {
 
 }  // namespace
 }  // namespace tarnwick
+
+// Both compression functions must agree on every block, whichever one this
+// machine picks for Sha256.
+TEST(Sha256Blocks, AcceleratedAndPortableAgree) {
+    if (!tarnwick::sha256_blocks::AcceleratedAvailable()) {
+        GTEST_SKIP() << "this processor has no SHA instructions";
+    }
+    std::vector<std::uint8_t> blocks(64 * 37);
+    std::uint32_t seed = 12345;
+    for (auto& byte : blocks) {
+        seed = seed * 1103515245 + 12345;
+        byte = static_cast<std::uint8_t>(seed >> 16);
+    }
+    for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{37}}) {
+        tarnwick::sha256_blocks::State portable{1, 2, 3, 4, 5, 6, 7, 8};
+        tarnwick::sha256_blocks::State accelerated = portable;
+        tarnwick::sha256_blocks::CompressPortable(portable, blocks.data(), count);
+        tarnwick::sha256_blocks::CompressAccelerated(accelerated, blocks.data(), count);
+        EXPECT_EQ(portable, accelerated) << count << " blocks";
+    }
+}
