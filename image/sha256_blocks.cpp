@@ -2,6 +2,7 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TARNWICK_SHA_INSTRUCTIONS 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -66,9 +67,17 @@ void CompressPortable(State& state, const std::uint8_t* blocks, std::size_t coun
 #ifdef TARNWICK_SHA_INSTRUCTIONS
 
 bool AcceleratedAvailable() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
-           __builtin_cpu_supports("ssse3");
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) {
+        return false;
+    }
+    const bool ssse3 = (ecx & bit_SSSE3) != 0;
+    const bool sse41 = (ecx & bit_SSE4_1) != 0;
+    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) {
+        return false;
+    }
+    const bool sha = (ebx & bit_SHA) != 0;
+    return ssse3 && sse41 && sha;
 }
 
 // The state lives in two registers as ABEF and CDGH, the order the SHA
