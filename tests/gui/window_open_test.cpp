@@ -5,6 +5,8 @@
 #include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/display.h>
+#include <wx/menu.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 #include "app/about_dlg.h"
@@ -167,24 +169,50 @@ CAboutDlg* OpenAboutBox() {
     return nullptr;
 }
 
-TEST(AboutBox, OpensFromTheAboutCommandModalOverTheWindow) {
+TEST(AboutBox, RightClickOffersTheAboutItemWhichOpensItOverTheWindow) {
     WindowFixture fixture;
     CTarnwickDlg& window = fixture.Open();
+    wxString itemText;
     wxString aboutTitle;
     wxWindow* aboutParent = nullptr;
-    fixture.RunModal([&] {
-        window.CallAfter([&] {
-            WindowFixture::PumpUntil([] { return OpenAboutBox() != nullptr; }, std::chrono::seconds(5));
-            if (CAboutDlg* about = OpenAboutBox()) {
-                aboutTitle = about->GetTitle();
-                aboutParent = about->GetParent();
-                about->EndModal(wxID_OK);
-            }
-        });
-        // The context menu's item sends this command.
-        wxCommandEvent item(wxEVT_MENU, static_cast<int>(res::kAboutCommandId));
-        window.GetEventHandler()->ProcessEvent(item);
+    // While the context menu is open, look at it and pick its item with the
+    // keyboard. A popup menu runs a loop of its own, in which timers are
+    // served, so a timer presses the keys.
+    wxTimer pick;
+    pick.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
+        wxUIActionSimulator input;
+        input.Char(WXK_DOWN);
+        input.Char(WXK_RETURN);
     });
+    window.Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
+        if (wxMenu* menu = event.GetMenu()) {
+            if (wxMenuItem* item = menu->FindItem(static_cast<int>(res::kAboutCommandId))) {
+                itemText = item->GetItemLabel();
+            }
+        }
+        pick.StartOnce(100);
+        event.Skip();
+    });
+    // The About box that follows is closed by a timer as soon as it shows.
+    wxTimer close;
+    close.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (CAboutDlg* about = OpenAboutBox()) {
+            aboutTitle = about->GetTitle();
+            aboutParent = about->GetParent();
+            about->EndModal(wxID_OK);
+        }
+    });
+    close.Start(50);
+    fixture.RunModal([&] {
+        WindowFixture::PumpUntil([&] { return window.IsShownOnScreen(); });
+        WindowFixture::PumpFor(std::chrono::milliseconds(100));
+        wxUIActionSimulator input;
+        const wxRect rect = window.GetScreenRect();
+        input.MouseMove(rect.GetLeft() + rect.GetWidth() / 2, rect.GetBottom() - 40);
+        input.MouseClick(wxMOUSE_BTN_RIGHT);
+        WindowFixture::PumpUntil([&] { return !aboutTitle.empty(); }, std::chrono::seconds(5));
+    });
+    EXPECT_EQ(itemText, "&About ...");
     EXPECT_EQ(aboutTitle, "About Tarnwick");
     EXPECT_EQ(aboutParent, &window);
 }
