@@ -8,16 +8,6 @@
 #include <wx/image.h>
 #include <wx/init.h>
 
-#include "tests/gui/leak_suppressions.h"
-
-// Read by the sanitizers at start-up when they are built in; unused otherwise.
-extern "C" const char* __lsan_default_suppressions() {
-    return tarnwick::gui_test::kDesktopLibraryLeaks;
-}
-extern "C" const char* __tsan_default_suppressions() {
-    return tarnwick::gui_test::kDesktopLibraryRaces;
-}
-
 namespace {
 
 class GuiTestApp : public wxApp {

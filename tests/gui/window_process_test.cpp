@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
 
-#include "tests/gui/leak_suppressions.h"
+#include "tests/support/desktop_suppressions.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/gui/x11_windows.h"
 #include "tests/support/bin_dir.h"
