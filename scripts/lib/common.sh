@@ -8,7 +8,7 @@ TARNWICK_PACKAGES=(
   build-essential cmake pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libwxgtk3.2-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick fonts-nanum
   clang libclang-rt-14-dev
 )
 
