@@ -4,25 +4,9 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "sim/write_all.h"
+
 namespace tarnwick::sim {
-namespace {
-
-bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = write(fd, bytes, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-}  // namespace
 
 PayloadSink::PayloadSink(int storeFd) : storeFd_(storeFd) {
     current_ = TakeFreeBlock();

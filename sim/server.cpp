@@ -22,6 +22,7 @@
 #include "sim/payload_sink.h"
 #include "sim/request_line.h"
 #include "sim/sim_paths.h"
+#include "sim/write_all.h"
 #include "sim/sim_protocol.h"
 #include "sim/stream_check.h"
 #include "sim/throttle.h"
@@ -80,21 +81,6 @@ bool SendAll(int fd, const char* text) {
         }
         text += sent;
         left -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = write(fd, bytes, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
     }
     return true;
 }
