@@ -103,8 +103,20 @@ std::string KindText(const ImageFacts& facts, const std::optional<ImageStatus>& 
 // Reports from the worker's thread, read by the main thread.
 class SharedProgress final : public TransferObserver {
 public:
+    explicit SharedProgress(os::Clock& clock) : clock_(clock) {}
+
     void OnProgress(int, std::uint64_t sent, std::uint64_t) override {
         sent_.store(sent, std::memory_order_relaxed);
+    }
+    // The digest is taken once the device is done, so that it never holds
+    // up the first write; the transfer's time ends before it.
+    void OnPipeClosed(std::span<const std::uint8_t> payload) override {
+        const auto closedAt = clock_.Now();
+        Sha256 hash;
+        hash.Update(payload);
+        std::lock_guard lock(mutex_);
+        closedAt_ = closedAt;
+        payloadSha_ = hash.FinishHex();
     }
     void OnFinished(const TransferOutcome& outcome) override {
         std::lock_guard lock(mutex_);
@@ -118,12 +130,25 @@ public:
         return outcome_;
     }
     std::uint64_t sent() const { return sent_.load(std::memory_order_relaxed); }
+    // Both are read once the transfer has ended. A run that never got a
+    // whole image has no digest and ends when it finished.
+    std::string payloadSha() {
+        std::lock_guard lock(mutex_);
+        return payloadSha_;
+    }
+    std::optional<std::chrono::steady_clock::time_point> closedAt() {
+        std::lock_guard lock(mutex_);
+        return closedAt_;
+    }
 
 private:
+    os::Clock& clock_;
     std::atomic<std::uint64_t> sent_{0};
     std::mutex mutex_;
     std::condition_variable ended_;
     std::optional<TransferOutcome> outcome_;
+    std::optional<std::chrono::steady_clock::time_point> closedAt_;
+    std::string payloadSha_;
 };
 
 class FlashFrontEnd final : public UpgradeSeam {
@@ -131,7 +156,7 @@ public:
     FlashFrontEnd(const FlashOptions& options, os::System& system)
         : options_(options), system_(system),
           showProgress_(!options.quiet),
-          terminal_(os::IsTerminal(os::StandardStream::Output)) {}
+          terminal_(os::IsTerminal(os::StandardStream::Output)), progress_(system.clock) {}
 
     ~FlashFrontEnd() override {
         if (worker_.joinable()) {
@@ -176,9 +201,6 @@ public:
     }
 
     bool StartTransfer(TransferState state, const ImageFacts&) override {
-        Sha256 hash;
-        hash.Update({state.image.get() + kHeaderAreaSize, state.imageSize - kHeaderAreaSize});
-        payloadSha_ = hash.FinishHex();
         payload_ = state.imageSize - kHeaderAreaSize;
         started_ = system_.clock.Now();
         try {
@@ -208,13 +230,13 @@ public:
             }
         }
         worker_.join();
-        const Seconds elapsed = system_.clock.Now() - started_;
+        const Seconds elapsed = progress_.closedAt().value_or(system_.clock.Now()) - started_;
         interrupts_.reset();
         if (showProgress_ && terminal_) {
             DrawLine(ProgressLine(outcome->sent, payload_, elapsed));
             std::printf("\n");
         }
-        std::printf("%s\n", SummaryLine(*outcome, elapsed, payloadSha_).c_str());
+        std::printf("%s\n", SummaryLine(*outcome, elapsed, progress_.payloadSha()).c_str());
         std::fflush(stdout);
         return ExitCodeFor(outcome->result);
     }
@@ -287,7 +309,6 @@ private:
     std::thread worker_;
     std::chrono::steady_clock::time_point started_;
     std::uint64_t payload_ = 0;
-    std::string payloadSha_;
     std::size_t drawnWidth_ = 0;
     bool lineOpen_ = false;
 };

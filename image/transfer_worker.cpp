@@ -13,24 +13,34 @@ using Bytes = std::span<const std::uint8_t>;
 enum class WriteEnd { Taken, AttemptsSpent, Stalled, Stopped };
 
 // Writes every byte of one packet or piece, or says why it could not.
+//
+// The clock is read only while the device is not taking bytes: a write that
+// is taken costs one system call and nothing more. The first attempt after
+// bytes were taken does not wait, so the moment it finds no room is, to
+// within that call, the moment the device took its last byte; the stall
+// limit is counted from there.
 class PacketWriter {
 public:
     PacketWriter(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock, os::Handle pipe,
                  const std::atomic<bool>& stop)
         : io_(io), sleeper_(sleeper), clock_(clock), pipe_(pipe), stop_(stop),
-          lastTaken_(clock.Now()) {}
+          quietSince_(clock.Now()) {}
 
     WriteEnd WriteAll(Bytes bytes, std::chrono::milliseconds retryPause) {
         int failedAttempts = 0;
-        std::chrono::milliseconds wait = kWaitSlice;
+        std::chrono::milliseconds wait = waitingForRoom_ ? kWaitSlice : std::chrono::milliseconds{0};
         while (!bytes.empty()) {
             const os::WriteResult result = io_.Write(pipe_, bytes, wait);
             if (result.status == os::WriteStatus::Accepted && result.accepted > 0) {
                 bytes = bytes.subspan(std::min(result.accepted, bytes.size()));
-                lastTaken_ = clock_.Now();
+                waitingForRoom_ = false;
                 failedAttempts = 0;
-                wait = kWaitSlice;
+                wait = std::chrono::milliseconds{0};
                 continue;
+            }
+            if (!waitingForRoom_) {
+                waitingForRoom_ = true;
+                quietSince_ = clock_.Now();
             }
             if (result.status == os::WriteStatus::Failed) {
                 ++failedAttempts;
@@ -42,7 +52,7 @@ public:
             if (stop_.load(std::memory_order_relaxed)) {
                 return WriteEnd::Stopped;
             }
-            const auto quiet = clock_.Now() - lastTaken_;
+            const auto quiet = clock_.Now() - quietSince_;
             if (quiet >= kStallLimit) {
                 return WriteEnd::Stalled;
             }
@@ -58,7 +68,10 @@ private:
     os::Clock& clock_;
     const os::Handle pipe_;
     const std::atomic<bool>& stop_;
-    std::chrono::steady_clock::time_point lastTaken_;
+    // Set from the first attempt that found no room until bytes are taken
+    // again; quietSince_ is when that began.
+    bool waitingForRoom_ = true;
+    std::chrono::steady_clock::time_point quietSince_;
 };
 
 void MarkEnd(TransferOutcome& outcome, WriteEnd end, TransferFailure whenAttemptsSpent) {
@@ -135,8 +148,11 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
             outcome.result = TransferResult::Complete;
         }
     }
-    state.image.reset();
     state.pipe.Close();
+    if (wholeImage) {
+        observer.OnPipeClosed({state.image.get() + kHeaderAreaSize, state.imageSize - kHeaderAreaSize});
+    }
+    state.image.reset();
     observer.OnFinished(outcome);
     return outcome;
 }

@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "image/transfer_state.h"
@@ -77,6 +78,12 @@ public:
     // After every payload piece the device has taken whole.
     // position = ProgressPosition(sent, payload).
     virtual void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) = 0;
+    // Once the pipe is closed and before the block is released, whenever a
+    // whole image was handed over: the payload the bytes were sent from.
+    // A front end that reports a digest of what it sent computes it here,
+    // after the device is done, instead of holding up the first write. This
+    // one may take time in proportion to the payload.
+    virtual void OnPipeClosed(std::span<const std::uint8_t> /*payload*/) {}
     // Exactly once per Run, last of all: the image block has been released
     // and the pipe closed by then.
     virtual void OnFinished(const TransferOutcome& outcome) = 0;
@@ -87,7 +94,7 @@ public:
     TransferWorker(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock);
 
     // Sends the image held by `state`, which the worker now owns. Whatever
-    // happens, the image block is released and the pipe closed (once)
+    // happens, the pipe is closed (once) and then the image block released
     // before observer.OnFinished is called and Run returns. `stop` is read
     // between pieces and between waits on a device that takes nothing.
     TransferOutcome Run(TransferState state, TransferObserver& observer,
