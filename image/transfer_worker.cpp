@@ -10,15 +10,19 @@ namespace {
 
 using Bytes = std::span<const std::uint8_t>;
 
+// How long the first attempt after a take waits for room. Short, because
+// the stall limit counts from its start; room normally comes far sooner.
+constexpr std::chrono::milliseconds kFirstWait{1};
+
 enum class WriteEnd { Taken, AttemptsSpent, Stalled, Stopped };
 
 // Writes every byte of one packet or piece, or says why it could not.
 //
 // The clock is read only while the device is not taking bytes: a write that
 // is taken costs one system call and nothing more. The first attempt after
-// bytes were taken does not wait, so the moment it finds no room is, to
-// within that call, the moment the device took its last byte; the stall
-// limit is counted from there.
+// bytes were taken waits only briefly, so when it finds no room, the time
+// the device took its last byte is known to within that wait; the stall
+// limit is counted from the start of the wait, never later.
 class PacketWriter {
 public:
     PacketWriter(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock, os::Handle pipe,
@@ -28,19 +32,20 @@ public:
 
     WriteEnd WriteAll(Bytes bytes, std::chrono::milliseconds retryPause) {
         int failedAttempts = 0;
-        std::chrono::milliseconds wait = waitingForRoom_ ? kWaitSlice : std::chrono::milliseconds{0};
+        std::chrono::milliseconds wait = waitingForRoom_ ? kWaitSlice : kFirstWait;
         while (!bytes.empty()) {
             const os::WriteResult result = io_.Write(pipe_, bytes, wait);
             if (result.status == os::WriteStatus::Accepted && result.accepted > 0) {
                 bytes = bytes.subspan(std::min(result.accepted, bytes.size()));
                 waitingForRoom_ = false;
                 failedAttempts = 0;
-                wait = std::chrono::milliseconds{0};
+                wait = kFirstWait;
                 continue;
             }
             if (!waitingForRoom_) {
                 waitingForRoom_ = true;
-                quietSince_ = clock_.Now();
+                const bool waited = result.status == os::WriteStatus::NotReady;
+                quietSince_ = clock_.Now() - (waited ? wait : std::chrono::milliseconds{0});
             }
             if (result.status == os::WriteStatus::Failed) {
                 ++failedAttempts;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,12 @@ public:
             stop.store(true);
         }
     }
+    void OnPipeClosed(std::span<const std::uint8_t> payload) override {
+        ++pipeClosedCalls;
+        payloadWhenClosed.assign(payload.begin(), payload.end());
+        pipeClosesWhenPayloadSeen = pipe_ != nullptr ? pipe_->closes() : -1;
+        finishedBeforePayloadSeen = finishedCalls > 0;
+    }
     void OnFinished(const TransferOutcome& outcome) override {
         ++finishedCalls;
         finished = outcome;
@@ -157,6 +164,10 @@ public:
     int finishedCalls = 0;
     TransferOutcome finished;
     int pipeClosesWhenFinished = -1;
+    int pipeClosedCalls = 0;
+    std::vector<std::uint8_t> payloadWhenClosed;
+    int pipeClosesWhenPayloadSeen = -1;
+    bool finishedBeforePayloadSeen = false;
     std::size_t stopAfterPieces = 0;
     std::atomic<bool> stop{false};
 
