@@ -180,9 +180,11 @@ bool PlainLoop(const std::string& path, LoopOrder order) {
         const DeviceCall call = DeviceLibrary(os::RealSystem().libraries).OpenFile("PIPE00");
         return call.status == LibraryStatus::Called ? static_cast<int>(call.handle) : -1;
     };
-    const int earlyFd = order == LoopOrder::OpenThenLoad ? openPipe() : -1;
+    int fd = order == LoopOrder::OpenThenLoad ? openPipe() : -1;
     const std::vector<std::uint8_t> image = ReadAll(path);
-    const int fd = order == LoopOrder::OpenThenLoad ? earlyFd : openPipe();
+    if (order == LoopOrder::LoadThenOpen) {
+        fd = openPipe();
+    }
     if (fd < 0) {
         return false;
     }

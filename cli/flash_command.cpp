@@ -111,12 +111,12 @@ public:
     // The digest is taken once the device is done, so that it never holds
     // up the first write; the transfer's time ends before it.
     void OnPipeClosed(std::span<const std::uint8_t> payload) override {
-        const auto closedAt = clock_.Now();
+        SentPayload sent{clock_.Now(), {}};
         Sha256 hash;
         hash.Update(payload);
+        sent.sha256 = hash.FinishHex();
         std::lock_guard lock(mutex_);
-        closedAt_ = closedAt;
-        payloadSha_ = hash.FinishHex();
+        sentPayload_ = std::move(sent);
     }
     void OnFinished(const TransferOutcome& outcome) override {
         std::lock_guard lock(mutex_);
@@ -130,15 +130,15 @@ public:
         return outcome_;
     }
     std::uint64_t sent() const { return sent_.load(std::memory_order_relaxed); }
-    // Both are read once the transfer has ended. A run that never got a
-    // whole image has no digest and ends when it finished.
-    std::string payloadSha() {
+    struct SentPayload {
+        std::chrono::steady_clock::time_point pipeClosedAt;
+        std::string sha256;
+    };
+    // Read once the transfer has ended; nullopt for a run that never got a
+    // whole image.
+    std::optional<SentPayload> sentPayload() {
         std::lock_guard lock(mutex_);
-        return payloadSha_;
-    }
-    std::optional<std::chrono::steady_clock::time_point> closedAt() {
-        std::lock_guard lock(mutex_);
-        return closedAt_;
+        return sentPayload_;
     }
 
 private:
@@ -147,8 +147,7 @@ private:
     std::mutex mutex_;
     std::condition_variable ended_;
     std::optional<TransferOutcome> outcome_;
-    std::optional<std::chrono::steady_clock::time_point> closedAt_;
-    std::string payloadSha_;
+    std::optional<SentPayload> sentPayload_;
 };
 
 class FlashFrontEnd final : public UpgradeSeam {
@@ -230,13 +229,14 @@ public:
             }
         }
         worker_.join();
-        const Seconds elapsed = progress_.closedAt().value_or(system_.clock.Now()) - started_;
+        const std::optional<SharedProgress::SentPayload> sent = progress_.sentPayload();
+        const Seconds elapsed = (sent ? sent->pipeClosedAt : system_.clock.Now()) - started_;
         interrupts_.reset();
         if (showProgress_ && terminal_) {
             DrawLine(ProgressLine(outcome->sent, payload_, elapsed));
             std::printf("\n");
         }
-        std::printf("%s\n", SummaryLine(*outcome, elapsed, progress_.payloadSha()).c_str());
+        std::printf("%s\n", SummaryLine(*outcome, elapsed, sent ? sent->sha256 : std::string()).c_str());
         std::fflush(stdout);
         return ExitCodeFor(outcome->result);
     }

@@ -2,30 +2,15 @@
 
 #include <cstdio>
 
+#include "cli/json_text.h"
 #include "image/sha256.h"
 
 namespace tarnwick::sim {
 namespace {
 
-std::string Hex(std::span<const std::uint8_t> bytes) { return Sha256::HexOf(bytes); }
+using cli::JsonString;
 
-std::string JsonString(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
-}
+std::string Hex(std::span<const std::uint8_t> bytes) { return Sha256::HexOf(bytes); }
 
 const char* FlashName(std::uint8_t flashType) {
     switch (flashType) {
