@@ -1,8 +1,13 @@
-// The desktop tool's entry. wx treats an application whose start-up returns
-// false as failed; here that is the normal way to end (the modal dialog has
-// already run), so the process always ends with status 0.
+// The desktop tool's entry. Start-up runs the modal dialog and then returns
+// false, which is the normal way to end here: no message loop follows, and
+// the process ends with status 0. A window that cannot be opened at all (no
+// display) is told apart from that: one line on stderr and status 1.
+
+#include <cstdio>
 
 #include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
 #include <wx/utils.h>
 
 #include "app/tarnwick_app.h"
@@ -18,6 +23,17 @@ int main(int argc, char** argv) {
         wxSetEnv("GDK_GL", "disable");
     }
 #endif
-    wxEntry(argc, argv);
+    bool started = false;
+    {
+        // The toolkit's own complaint would be a second, vaguer line.
+        wxLogNull quiet;
+        started = wxEntryStart(argc, argv);
+    }
+    if (!started) {
+        std::fprintf(stderr, "tarnwick: cannot open the window: no display could be opened (is DISPLAY set?)\n");
+        return 1;
+    }
+    wxTheApp->CallOnInit();
+    wxEntryCleanup();
     return 0;
 }

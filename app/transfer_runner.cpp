@@ -27,7 +27,7 @@ bool TransferRunner::Start(TransferState state) {
         // The state moves into the thread's closure; if the thread cannot be
         // started, the closure is destroyed and gives back block and pipe.
         worker_ = std::thread([this, state = std::move(state)]() mutable {
-            TransferWorker worker(system_.handles, system_.sleeper, system_.clock);
+            TransferWorker worker(system_.sleeper, system_.clock);
             worker.Run(std::move(state), *this, stop_);
         });
     } catch (const std::system_error&) {

@@ -34,8 +34,11 @@ public:
 
     bool DevicePresent() override { return dialog_.devicePresent; }
 
-    // The window sends what the user picked without asking again.
-    bool ConfirmSend(const ImageFacts&) override { return true; }
+    // The window sends what the user picked without asking again. The one
+    // thing it checks here, right before the pipe is opened, is that no
+    // transfer has started meanwhile: the file chooser and the message
+    // boxes are modal, but a queued click or drop may still have run.
+    bool ConfirmSend(const ImageFacts&) override { return !dialog_.TransferRunning(); }
 
     void Refuse(UpgradeRefusal, std::string_view messageKey) override {
         dialog_.ShowMessage(std::string(messageKey).c_str());

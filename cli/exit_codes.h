@@ -5,11 +5,15 @@
 namespace tarnwick::cli {
 
 inline constexpr int kExitOk = 0;
+inline constexpr int kExitDeclined = 1;      // the user said no: nothing was sent
 inline constexpr int kExitUsage = 64;        // bad command line
 inline constexpr int kExitNotAnImage = 65;   // too short, no signature, UART, too large
 inline constexpr int kExitCannotRead = 66;   // cannot be opened or read
 inline constexpr int kExitNoDevice = 69;     // no device, or the library is unusable
 inline constexpr int kExitTransferFailed = 74;
-inline constexpr int kExitInterrupted = 130;
+// Stopped part-way, by a signal: 128 + its number, as a shell reports it.
+inline constexpr int kExitHungUp = 129;      // SIGHUP, or the console closing
+inline constexpr int kExitInterrupted = 130; // Ctrl-C
+inline constexpr int kExitTerminated = 143;  // SIGTERM
 
 }  // namespace tarnwick::cli

@@ -50,12 +50,17 @@ int ExitCodeFor(UpgradeRefusal refusal) {
     return kExitTransferFailed;
 }
 
-int ExitCodeFor(TransferResult result) {
+// A stopped transfer exits as the shell reports a process ended by that
+// signal, so a job runner sees why it ended.
+int ExitCodeFor(TransferResult result, std::optional<os::EndRequest> ending) {
     switch (result) {
         case TransferResult::Complete:
             return kExitOk;
         case TransferResult::Stopped:
-            return kExitInterrupted;
+            if (ending == os::EndRequest::Terminate) {
+                return kExitTerminated;
+            }
+            return ending == os::EndRequest::HangUp ? kExitHungUp : kExitInterrupted;
         case TransferResult::Failed:
             break;
     }
@@ -204,8 +209,7 @@ public:
         started_ = system_.clock.Now();
         try {
             worker_ = std::thread([this, state = std::move(state)]() mutable {
-                TransferWorker(system_.handles, system_.sleeper, system_.clock)
-                    .Run(std::move(state), progress_, stop_);
+                TransferWorker(system_.sleeper, system_.clock).Run(std::move(state), progress_, stop_);
             });
         } catch (const std::system_error&) {
             return false;
@@ -231,14 +235,17 @@ public:
         worker_.join();
         const std::optional<SharedProgress::SentPayload> sent = progress_.sentPayload();
         const Seconds elapsed = (sent ? sent->pipeClosedAt : system_.clock.Now()) - started_;
+        const std::optional<os::EndRequest> ending = interrupts_->Ending();
         interrupts_.reset();
         if (showProgress_ && terminal_) {
             DrawLine(ProgressLine(outcome->sent, payload_, elapsed));
             std::printf("\n");
         }
-        std::printf("%s\n", SummaryLine(*outcome, elapsed, sent ? sent->sha256 : std::string()).c_str());
+        const std::string_view stoppedBy = ending ? os::EndRequestName(*ending) : std::string_view("Ctrl-C");
+        std::printf("%s\n",
+                    SummaryLine(*outcome, elapsed, sent ? sent->sha256 : std::string(), stoppedBy).c_str());
         std::fflush(stdout);
-        return ExitCodeFor(outcome->result);
+        return ExitCodeFor(outcome->result, ending);
     }
 
 private:
@@ -254,8 +261,18 @@ private:
         return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
     }
 
+    // Ctrl-C warns first and stops at the second press; a request to end
+    // (SIGTERM, SIGHUP) comes from something that cannot be asked twice,
+    // and stops at once.
     void AnswerInterrupts(bool& warned) {
-        const int presses = interrupts_->Count();
+        if (const auto ending = interrupts_->Ending(); ending && !stop_.load()) {
+            stop_.store(true);
+            EndLineInPlace();
+            std::fprintf(stderr, "%s: stopping after the current piece.\n",
+                         std::string(os::EndRequestName(*ending)).c_str());
+            return;
+        }
+        const int presses = interrupts_->Interrupts();
         if (presses >= 1 && !warned) {
             warned = true;
             EndLineInPlace();
@@ -327,7 +344,7 @@ int RunFlash(const FlashOptions& options) {
             break;
     }
     std::printf("Nothing was sent.\n");
-    return kExitOk;
+    return run.end == UpgradeEnd::Declined ? kExitDeclined : kExitOk;
 }
 
 }  // namespace
@@ -340,9 +357,12 @@ void AddFlashCommand(CLI::App& app, int& exitCode) {
     flash->add_flag("--yes,-y", options->yes, "do not ask before sending (only asked on a terminal)");
     flash->add_flag("--quiet,-q", options->quiet, "no image line and no progress; errors and the end line only");
     flash->footer(
-        "Exit codes: 0 sent completely, 65 not a sendable image, 66 cannot be read, 69 no device or "
-        "device library unusable, 74 transfer failed, 130 stopped by Ctrl-C.\n"
-        "Ctrl-C during a transfer first only warns; a second press stops after the current piece.");
+        "Exit codes: 0 sent completely, 1 declined at the question (nothing sent), 65 not a sendable "
+        "image, 66 cannot be read, 69 no device or device library unusable, 74 transfer failed, "
+        "130 stopped by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n"
+        "Ctrl-C during a transfer first only warns; a second press stops after the current piece. "
+        "SIGTERM and SIGHUP stop after the current piece at once.\n"
+        "\"Sent\" counts the bytes the device pipe accepted; the device confirms nothing.");
     flash->callback([options, &exitCode] { exitCode = RunFlash(*options); });
 }
 

@@ -17,6 +17,8 @@ std::string_view FailureText(TransferFailure failure) {
             return "the device refused a piece 3002 times";
         case TransferFailure::Stalled:
             return "the device took nothing for 60 s";
+        case TransferFailure::PipeBroken:
+            return "the device pipe broke (the device went away or the handle is unusable)";
         case TransferFailure::None:
             break;
     }
@@ -88,21 +90,25 @@ std::optional<std::string> PlainProgress::Next(std::uint64_t sent, std::uint64_t
 
 namespace tarnwick::cli {
 
-std::string SummaryLine(const TransferOutcome& outcome, Seconds elapsed, std::string_view payloadSha256) {
+std::string SummaryLine(const TransferOutcome& outcome, Seconds elapsed, std::string_view payloadSha256,
+                        std::string_view stoppedBy) {
     std::string line;
     switch (outcome.result) {
         case TransferResult::Complete:
             line = "complete";
             break;
         case TransferResult::Stopped:
-            line = "STOPPED by Ctrl-C";
+            line = "STOPPED by " + std::string(stoppedBy);
             break;
         case TransferResult::Failed:
             line = "FAILED: " + std::string(FailureText(outcome.failure));
             break;
     }
+    // "Sent" is what the device pipe accepted; a pipe reports no more, and
+    // the device confirms nothing.
     line += ": sent " + std::to_string(outcome.sent) + " of " + std::to_string(outcome.payload) +
-            " payload bytes (" + FormatBytes(outcome.sent) + ") in " + FormatDuration(elapsed);
+            " payload bytes (" + FormatBytes(outcome.sent) + " accepted by the device pipe) in " +
+            FormatDuration(elapsed);
     if (outcome.result == TransferResult::Complete && elapsed.count() > 0.0) {
         line += " (" + FormatBytes(static_cast<std::uint64_t>(static_cast<double>(outcome.sent) / elapsed.count())) + "/s)";
     }

@@ -37,8 +37,10 @@ private:
     int quartersShown_ = 0;
 };
 
-// The one line that ends a transfer: how it ended, what was sent, how long
-// it took, and the SHA-256 of the whole payload that was to be sent.
-std::string SummaryLine(const TransferOutcome& outcome, Seconds elapsed, std::string_view payloadSha256);
+// The one line that ends a transfer: how it ended (`stoppedBy` names what
+// stopped one that was stopped), what was sent, how long it took, and the
+// SHA-256 of the whole payload that was to be sent.
+std::string SummaryLine(const TransferOutcome& outcome, Seconds elapsed, std::string_view payloadSha256,
+                        std::string_view stoppedBy);
 
 }  // namespace tarnwick::cli

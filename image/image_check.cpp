@@ -1,6 +1,6 @@
 #include "image/image_check.h"
 
-#include <span>
+#include <algorithm>
 
 namespace tarnwick {
 
@@ -24,20 +24,15 @@ std::string_view RefusalKey(ImageVerdict verdict) {
 // whatever its first byte, and a UART image has its kind shown before it is
 // refused. The size limit comes last, as it only matters for an image that
 // would otherwise be sent.
-ImageCheck CheckImageFile(os::FileReader& files, const std::string& path) {
+ImageCheck CheckImageBytes(std::span<const std::uint8_t> prefix, std::uint64_t fileSize) {
     ImageCheck check;
-    const os::FilePrefix prefix = files.ReadPrefix(path, kHeaderReadSize);
-    check.fileSize = prefix.fileSize;
-    if (prefix.status != os::FileStatus::Ok) {
-        check.verdict = ImageVerdict::CannotOpen;
-        return check;
-    }
-    if (prefix.bytes.size() < kHeaderReadSize) {
+    check.fileSize = fileSize;
+    check.prefix.assign(prefix.begin(), prefix.end());
+    if (prefix.size() < kHeaderReadSize) {
         check.verdict = ImageVerdict::TooShort;
         return check;
     }
-    const auto* first = reinterpret_cast<const std::uint8_t*>(prefix.bytes.data());
-    check.header = DecodeImageHeader(std::span<const std::uint8_t, kHeaderReadSize>(first, kHeaderReadSize));
+    check.header = DecodeImageHeader(prefix.first<kHeaderReadSize>());
     if (!check.header) {
         check.verdict = ImageVerdict::NoSignature;
         return check;
@@ -47,8 +42,27 @@ ImageCheck CheckImageFile(os::FileReader& files, const std::string& path) {
         check.verdict = ImageVerdict::UartImage;
         return check;
     }
-    check.verdict = check.fileSize >= kImageSizeLimit ? ImageVerdict::TooLarge : ImageVerdict::Sendable;
+    check.verdict = fileSize >= kImageSizeLimit ? ImageVerdict::TooLarge : ImageVerdict::Sendable;
     return check;
+}
+
+ImageCheck CheckImageFile(os::FileReader& files, const std::string& path) {
+    const os::FilePrefix prefix = files.ReadPrefix(path, kHeaderReadSize);
+    if (prefix.status != os::FileStatus::Ok) {
+        ImageCheck check;
+        check.fileSize = prefix.fileSize;
+        check.verdict = ImageVerdict::CannotOpen;
+        return check;
+    }
+    const auto* first = reinterpret_cast<const std::uint8_t*>(prefix.bytes.data());
+    return CheckImageBytes({first, prefix.bytes.size()}, prefix.fileSize);
+}
+
+bool IsFileChecked(const ImageCheck& checked, std::span<const std::uint8_t> loaded) {
+    const ImageCheck again = CheckImageBytes(loaded.first(std::min<std::size_t>(loaded.size(), kHeaderReadSize)),
+                                             loaded.size());
+    return again.verdict == ImageVerdict::Sendable && checked.verdict == ImageVerdict::Sendable &&
+           loaded.size() == checked.fileSize && again.prefix == checked.prefix;
 }
 
 }  // namespace tarnwick

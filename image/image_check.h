@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "image/image_header.h"
@@ -29,11 +30,22 @@ struct ImageCheck {
     std::optional<ImageHeader> header;   // set once the signature was found
     std::optional<ImageStatus> status;   // the kind line, when the type has one
     std::uint64_t fileSize = 0;          // the real size, when it could be asked
+    std::string prefix;                  // the first bytes, as they were read
 };
 
 // The "message" key of the box that refuses this verdict; empty for Sendable.
 std::string_view RefusalKey(ImageVerdict verdict);
 
 ImageCheck CheckImageFile(os::FileReader& files, const std::string& path);
+
+// The same checks, in the same order, on bytes already read: `prefix` is
+// the file's first bytes (up to 1028) and `fileSize` its whole size.
+ImageCheck CheckImageBytes(std::span<const std::uint8_t> prefix, std::uint64_t fileSize);
+
+// Whether a loaded file is still the one `checked` described: the same
+// checks pass on its first 1028 bytes, those bytes are the ones checked,
+// and it has the size that was checked. A file replaced or rewritten
+// between the check and the load fails this.
+bool IsFileChecked(const ImageCheck& checked, std::span<const std::uint8_t> loaded);
 
 }  // namespace tarnwick

@@ -10,45 +10,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <utility>
 
 #include "platform/system.h"
 
 namespace tarnwick {
-
-// The device pipe returned by "open_file". Move-only; closed exactly once,
-// by Close() or by the destructor, through the HandleIo it was opened for.
-class OwnedPipe {
-public:
-    OwnedPipe() = default;
-    OwnedPipe(os::HandleIo& io, os::Handle handle) : io_(&io), handle_(handle) {}
-    OwnedPipe(OwnedPipe&& other) noexcept
-        : io_(other.io_), handle_(std::exchange(other.handle_, os::kInvalidHandle)) {}
-    OwnedPipe& operator=(OwnedPipe&& other) noexcept {
-        if (this != &other) {
-            Close();
-            io_ = other.io_;
-            handle_ = std::exchange(other.handle_, os::kInvalidHandle);
-        }
-        return *this;
-    }
-    OwnedPipe(const OwnedPipe&) = delete;
-    OwnedPipe& operator=(const OwnedPipe&) = delete;
-    ~OwnedPipe() { Close(); }
-
-    os::Handle get() const { return handle_; }
-    bool IsOpen() const { return handle_ != os::kInvalidHandle; }
-
-    void Close() {
-        if (io_ != nullptr && handle_ != os::kInvalidHandle) {
-            io_->Close(std::exchange(handle_, os::kInvalidHandle));
-        }
-    }
-
-private:
-    os::HandleIo* io_ = nullptr;
-    os::Handle handle_ = os::kInvalidHandle;
-};
 
 struct TransferState {
     // The whole image file, header area first; exactly imageSize bytes.
@@ -56,8 +21,9 @@ struct TransferState {
     // Size of the whole file (not the payload). At least 1028 for a file
     // that passed the checks; always below 4 GiB.
     std::uint64_t imageSize = 0;
-    OwnedPipe pipe;
-    // Payload bytes the device has taken so far.
+    // The handle "open_file" gave, adopted for writing; closed when let go.
+    std::unique_ptr<os::DevicePipe> pipe;
+    // Payload bytes the pipe has accepted so far.
     std::uint64_t sent = 0;
 };
 

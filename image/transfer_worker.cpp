@@ -14,9 +14,11 @@ using Bytes = std::span<const std::uint8_t>;
 // the stall limit counts from its start; room normally comes far sooner.
 constexpr std::chrono::milliseconds kFirstWait{1};
 
-enum class WriteEnd { Taken, AttemptsSpent, Stalled, Stopped };
+enum class WriteEnd { Taken, AttemptsSpent, Stalled, Stopped, Broken };
 
 // Writes every byte of one packet or piece, or says why it could not.
+// `taken` grows by every byte the pipe accepts, also on the way to an end
+// that is not Taken.
 //
 // The clock is read only while the device is not taking bytes: a write that
 // is taken costs one system call and nothing more. The first attempt after
@@ -25,22 +27,25 @@ enum class WriteEnd { Taken, AttemptsSpent, Stalled, Stopped };
 // limit is counted from the start of the wait, never later.
 class PacketWriter {
 public:
-    PacketWriter(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock, os::Handle pipe,
-                 const std::atomic<bool>& stop)
-        : io_(io), sleeper_(sleeper), clock_(clock), pipe_(pipe), stop_(stop),
-          quietSince_(clock.Now()) {}
+    PacketWriter(os::DevicePipe& pipe, os::Sleeper& sleeper, os::Clock& clock, const std::atomic<bool>& stop)
+        : pipe_(pipe), sleeper_(sleeper), clock_(clock), stop_(stop), quietSince_(clock.Now()) {}
 
-    WriteEnd WriteAll(Bytes bytes, std::chrono::milliseconds retryPause) {
+    WriteEnd WriteAll(Bytes bytes, std::chrono::milliseconds retryPause, std::uint64_t& taken) {
         int failedAttempts = 0;
         std::chrono::milliseconds wait = waitingForRoom_ ? kWaitSlice : kFirstWait;
         while (!bytes.empty()) {
-            const os::WriteResult result = io_.Write(pipe_, bytes, wait);
+            const os::WriteResult result = pipe_.Write(bytes, wait);
             if (result.status == os::WriteStatus::Accepted && result.accepted > 0) {
-                bytes = bytes.subspan(std::min(result.accepted, bytes.size()));
+                const std::size_t accepted = std::min(result.accepted, bytes.size());
+                bytes = bytes.subspan(accepted);
+                taken += accepted;
                 waitingForRoom_ = false;
                 failedAttempts = 0;
                 wait = kFirstWait;
                 continue;
+            }
+            if (result.status == os::WriteStatus::Broken) {
+                return WriteEnd::Broken;
             }
             if (!waitingForRoom_) {
                 waitingForRoom_ = true;
@@ -55,11 +60,11 @@ public:
                 }
             }
             if (stop_.load(std::memory_order_relaxed)) {
-                return WriteEnd::Stopped;
+                return CancelUnderWay(WriteEnd::Stopped, taken);
             }
             const auto quiet = clock_.Now() - quietSince_;
             if (quiet >= kStallLimit) {
-                return WriteEnd::Stalled;
+                return CancelUnderWay(WriteEnd::Stalled, taken);
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(kStallLimit - quiet);
             wait = std::clamp(left, std::chrono::milliseconds{1}, kWaitSlice);
@@ -68,10 +73,20 @@ public:
     }
 
 private:
-    os::HandleIo& io_;
+    // A write the pipe still has under way is ended; the bytes it had
+    // written are counted, and the end stays what it was, since the rest of
+    // the packet will not follow.
+    WriteEnd CancelUnderWay(WriteEnd end, std::uint64_t& taken) {
+        const os::WriteResult cancelled = pipe_.Cancel();
+        if (cancelled.status == os::WriteStatus::Accepted) {
+            taken += cancelled.accepted;
+        }
+        return end;
+    }
+
+    os::DevicePipe& pipe_;
     os::Sleeper& sleeper_;
     os::Clock& clock_;
-    const os::Handle pipe_;
     const std::atomic<bool>& stop_;
     // Set from the first attempt that found no room until bytes are taken
     // again; quietSince_ is when that began.
@@ -90,6 +105,10 @@ void MarkEnd(TransferOutcome& outcome, WriteEnd end, TransferFailure whenAttempt
         case WriteEnd::Stalled:
             outcome.result = TransferResult::Failed;
             outcome.failure = TransferFailure::Stalled;
+            break;
+        case WriteEnd::Broken:
+            outcome.result = TransferResult::Failed;
+            outcome.failure = TransferFailure::PipeBroken;
             break;
         case WriteEnd::Stopped:
             outcome.result = TransferResult::Stopped;
@@ -111,8 +130,7 @@ int ProgressPosition(std::uint64_t sent, std::uint64_t payload) {
     return static_cast<int>(std::min(sent, payload) * 100 / payload);
 }
 
-TransferWorker::TransferWorker(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock)
-    : io_(io), sleeper_(sleeper), clock_(clock) {}
+TransferWorker::TransferWorker(os::Sleeper& sleeper, os::Clock& clock) : sleeper_(sleeper), clock_(clock) {}
 
 TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& observer,
                                     const std::atomic<bool>& stop) {
@@ -120,15 +138,18 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     const bool wholeImage = state.image != nullptr && state.imageSize >= kHeaderReadSize;
     if (!wholeImage) {
         outcome.failure = TransferFailure::ImageTooSmall;
+    } else if (state.pipe == nullptr) {
+        outcome.failure = TransferFailure::PipeBroken;
     } else if (stop.load(std::memory_order_relaxed)) {
         outcome.result = TransferResult::Stopped;
     } else {
         outcome.payload = state.imageSize - kHeaderAreaSize;
         const Bytes image(state.image.get(), state.imageSize);
         const Bytes payload = image.subspan(kHeaderAreaSize);
-        PacketWriter writer(io_, sleeper_, clock_, state.pipe.get(), stop);
+        PacketWriter writer(*state.pipe, sleeper_, clock_, stop);
 
-        const WriteEnd headerEnd = writer.WriteAll(image.first(kHeaderPacketSize), kHeaderRetryPause);
+        std::uint64_t headerTaken = 0;
+        const WriteEnd headerEnd = writer.WriteAll(image.first(kHeaderPacketSize), kHeaderRetryPause, headerTaken);
         MarkEnd(outcome, headerEnd, TransferFailure::HeaderNotTaken);
         outcome.headerSent = headerEnd == WriteEnd::Taken;
 
@@ -139,11 +160,11 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
                 break;
             }
             const std::size_t length = std::min<std::uint64_t>(payload.size() - state.sent, kPieceSize);
-            const WriteEnd pieceEnd = writer.WriteAll(payload.subspan(state.sent, length), kPieceRetryPause);
+            const WriteEnd pieceEnd =
+                writer.WriteAll(payload.subspan(state.sent, length), kPieceRetryPause, state.sent);
             MarkEnd(outcome, pieceEnd, TransferFailure::PieceNotTaken);
             going = pieceEnd == WriteEnd::Taken;
             if (going) {
-                state.sent += length;
                 observer.OnProgress(ProgressPosition(state.sent, payload.size()), state.sent,
                                     payload.size());
             }
@@ -153,7 +174,7 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
             outcome.result = TransferResult::Complete;
         }
     }
-    state.pipe.Close();
+    state.pipe.reset();
     if (wholeImage) {
         observer.OnPipeClosed({state.image.get() + kHeaderAreaSize, state.imageSize - kHeaderAreaSize});
     }

@@ -9,13 +9,18 @@
 //
 // What keeps the data safe:
 // - A write that takes only part of its bytes is followed by writes of the
-//   rest, so no byte is lost or sent twice.
+//   rest, so no byte is lost or sent twice. The bytes it took are counted.
 // - A write that fails is repeated, up to 3002 attempts in a row, with a
 //   pause after each failed attempt (5 ms for the header, 1 ms for a piece).
+// - A pipe that can never take another byte (a broken pipe, a reset
+//   connection, a handle that is no handle) ends the transfer as failed at
+//   once; repeating such a write cannot help.
 // - A header packet the device never takes ends the transfer as failed; no
 //   payload follows a header the device did not get.
 // - A device that takes nothing for 60 s ends the transfer as failed. The
-//   wait is spent in short slices so that a stop request is honoured.
+//   wait is spent in short slices so that a stop request is honoured within
+//   a second; a write still under way then is cancelled, and what it had
+//   taken is counted.
 // - A failed or stopped transfer is never reported as complete.
 
 #include <atomic>
@@ -35,14 +40,14 @@ inline constexpr int kMaxWriteAttempts = 3002;
 inline constexpr std::chrono::milliseconds kHeaderRetryPause{5};
 inline constexpr std::chrono::milliseconds kPieceRetryPause{1};
 inline constexpr std::chrono::milliseconds kStallLimit{60'000};
-// The longest single wait handed to HandleIo::Write; the stop flag is looked
-// at between waits.
+// The longest single wait handed to DevicePipe::Write; the stop flag is
+// looked at between waits.
 inline constexpr std::chrono::milliseconds kWaitSlice{200};
 
 enum class TransferResult {
-    Complete,  // every payload byte was taken by the device
+    Complete,  // the pipe accepted every payload byte
     Failed,    // see TransferFailure
-    Stopped,   // the stop flag was raised before the last byte was taken
+    Stopped,   // the stop flag was raised before the pipe accepted the last byte
 };
 
 enum class TransferFailure {
@@ -51,14 +56,17 @@ enum class TransferFailure {
     HeaderNotTaken,       // 3002 failed attempts at the header packet; no payload sent
     PieceNotTaken,        // 3002 failed attempts at one payload piece
     Stalled,              // the device took nothing for 60 s
+    PipeBroken,           // the pipe can take no more: broken, reset, or no handle
 };
 
 struct TransferOutcome {
     TransferResult result = TransferResult::Failed;
     TransferFailure failure = TransferFailure::None;
-    std::uint64_t sent = 0;     // payload bytes the device took
+    // Payload bytes the pipe accepted: written, which is all a pipe can
+    // tell; the device confirms nothing.
+    std::uint64_t sent = 0;
     std::uint64_t payload = 0;  // payload size (file size - 1024), 0 when too small
-    bool headerSent = false;    // the 20-byte header packet was taken whole
+    bool headerSent = false;    // the pipe accepted the 20-byte header packet whole
 };
 
 // The "message" key that ends a transfer: "1030" only for a complete one,
@@ -75,7 +83,7 @@ int ProgressPosition(std::uint64_t sent, std::uint64_t payload);
 class TransferObserver {
 public:
     virtual ~TransferObserver() = default;
-    // After every payload piece the device has taken whole.
+    // After every payload piece the pipe has accepted whole.
     // position = ProgressPosition(sent, payload).
     virtual void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) = 0;
     // Once the pipe is closed and before the block is released, whenever a
@@ -91,7 +99,7 @@ public:
 
 class TransferWorker {
 public:
-    TransferWorker(os::HandleIo& io, os::Sleeper& sleeper, os::Clock& clock);
+    TransferWorker(os::Sleeper& sleeper, os::Clock& clock);
 
     // Sends the image held by `state`, which the worker now owns. Whatever
     // happens, the pipe is closed (once) and then the image block released
@@ -101,7 +109,6 @@ public:
                         const std::atomic<bool>& stop);
 
 private:
-    os::HandleIo& io_;
     os::Sleeper& sleeper_;
     os::Clock& clock_;
 };

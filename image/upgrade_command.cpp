@@ -25,7 +25,7 @@ UpgradeRefusal RefusalOf(ImageVerdict verdict) {
     return UpgradeRefusal::TooLarge;
 }
 
-std::optional<UpgradeRefusal> LoadRefusalOf(const os::LoadedFile& file) {
+std::optional<UpgradeRefusal> LoadRefusalOf(const os::LoadedFile& file, const ImageCheck& checked) {
     switch (file.status) {
         case os::FileStatus::Ok:
             break;
@@ -36,9 +36,9 @@ std::optional<UpgradeRefusal> LoadRefusalOf(const os::LoadedFile& file) {
         case os::FileStatus::NoMemory:
             return UpgradeRefusal::CannotLoad;
     }
-    // The file may have changed since its header was checked; the worker
-    // needs the header area and at least four payload bytes.
-    if (file.data == nullptr || file.size < kHeaderReadSize) {
+    // The file may have changed since its header was checked (and the user
+    // was shown its kind): what is sent must be what was checked.
+    if (file.data == nullptr || !IsFileChecked(checked, {file.data.get(), file.size})) {
         return UpgradeRefusal::CannotLoad;
     }
     return std::nullopt;
@@ -111,11 +111,11 @@ UpgradeRun UpgradeCommand::Run(UpgradeSeam& seam) {
     if (call.handle == os::kInvalidHandle) {
         return Refused(seam, UpgradeRefusal::DeviceUnreachable);
     }
-    OwnedPipe pipe(io_, call.handle);
+    std::unique_ptr<os::DevicePipe> pipe = io_.Adopt(call.handle);
 
     os::LoadedFile file = files_.LoadWhole(path, kImageSizeLimit);
-    if (const auto refusal = LoadRefusalOf(file)) {
-        pipe.Close();
+    if (const auto refusal = LoadRefusalOf(file, check)) {
+        pipe.reset();
         return Refused(seam, *refusal);
     }
     facts.fileSize = file.size;

@@ -19,8 +19,9 @@
 //     with "1021" (the device cannot be reached).
 //  9. The whole file is loaded into one block: 4 GiB or more refuses with
 //     "1022"; a file that cannot be opened or read, that no block can hold,
-//     or that is now shorter than 1028 bytes refuses with "1020". The pipe
-//     opened in step 8 is closed on each of these.
+//     or that is no longer the file checked in step 3 (its first 1028 bytes
+//     or its size differ, or the checks fail on them) refuses with "1020".
+//     The pipe opened in step 8 is closed on each of these, unwritten.
 // 10. seam.StartTransfer(state) hands the filled TransferState over. When
 //     the front end cannot start its thread it returns false; the state it
 //     was given has then given back the block and the pipe, and the run
@@ -86,7 +87,8 @@ public:
     // Whether the presence monitor last saw a device. Read once per run.
     virtual bool DevicePresent() = 0;
     // The last chance to say no before the device pipe is opened. The window
-    // does not ask; the CLI may ask on a terminal.
+    // does not ask, but says no when a transfer already runs; the CLI may
+    // ask on a terminal.
     virtual bool ConfirmSend(const ImageFacts& facts) = 0;
     // Reports the one refusal that ends this run.
     virtual void Refuse(UpgradeRefusal refusal, std::string_view messageKey) = 0;

@@ -49,9 +49,11 @@ public:
 // ---- Device handles ---------------------------------------------------------
 
 enum class WriteStatus {
-    Accepted,  // the device took `accepted` bytes (at least one)
-    NotReady,  // the device took nothing within the wait; try again later
-    Failed,    // the write failed (handle invalid, connection gone, ...)
+    Accepted,  // the handle took `accepted` bytes: at least one, the first ones offered
+    NotReady,  // nothing was taken within the wait; the same bytes may be offered again
+    Failed,    // this attempt failed; a later one may succeed
+    Broken,    // no write on this handle can ever succeed: it is not a usable
+               // handle, or its far end is gone (broken pipe, reset connection)
 };
 
 struct WriteResult {
@@ -59,15 +61,46 @@ struct WriteResult {
     std::size_t accepted = 0;
 };
 
+// A device handle adopted for writing the image. Its one owner destroys it
+// to give the handle back.
+//
+// The write contract, the same for every kind of handle a device library
+// may hand out (a socket, a pipe or FIFO whether opened blocking or not, a
+// character device, a plain file) and on every system:
+// - Write waits at most `wait`. A handle that can only be written by a call
+//   that blocks is written on a thread of its own, which the caller waits
+//   for with that deadline.
+// - Accepted bytes are counted exactly, also when a write is cut short, and
+//   are never offered again by the caller.
+// - A write that did not end within the wait is still under way and
+//   Write answers NotReady. The caller's next Write must offer the same
+//   bytes: it goes on waiting for that same write instead of starting
+//   another, so no byte is ever written twice.
+// - Cancel ends such a write within about half a second and reports what it
+//   had taken. A write that even cancelling cannot end (a driver that
+//   ignores it) is left behind: the handle is given back once that write
+//   returns, no later write is tried on it, and Cancel reports nothing taken.
+// - Destroying the pipe cancels a write under way, as Cancel does, and
+//   closes the handle exactly once.
+class DevicePipe {
+public:
+    virtual ~DevicePipe() = default;
+    // One write of at most bytes.size() bytes, or the wait for one still
+    // under way. May take fewer bytes than offered.
+    virtual WriteResult Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds wait) = 0;
+    // Ends a write left under way. Accepted with what it had taken, or
+    // NotReady when it took nothing or none was under way.
+    virtual WriteResult Cancel() = 0;
+};
+
 class HandleIo {
 public:
     virtual ~HandleIo() = default;
-    // One write of at most bytes.size() bytes. Waits at most `wait` for the
-    // device to take anything; never blocks longer. May take fewer bytes
-    // than asked.
-    virtual WriteResult Write(Handle handle, std::span<const std::uint8_t> bytes,
-                              std::chrono::milliseconds wait) = 0;
-    // Gives the handle back to the system. Closing kInvalidHandle is a no-op.
+    // Takes over a handle for writing. Never null: a handle that is not
+    // usable gives a pipe whose every write is Broken.
+    virtual std::unique_ptr<DevicePipe> Adopt(Handle handle) = 0;
+    // Gives back a handle that is not written (a presence probe's).
+    // Closing kInvalidHandle is a no-op.
     virtual void Close(Handle handle) = 0;
 };
 

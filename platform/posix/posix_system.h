@@ -14,8 +14,7 @@ class FdHandleIo final : public HandleIo {
 public:
     // A device that goes away must be a failed write, not a dead process.
     FdHandleIo();
-    WriteResult Write(Handle handle, std::span<const std::uint8_t> bytes,
-                      std::chrono::milliseconds wait) override;
+    std::unique_ptr<DevicePipe> Adopt(Handle handle) override;
     void Close(Handle handle) override;
 };
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <unistd.h>
 
@@ -11,17 +12,26 @@ namespace tarnwick::os {
 namespace {
 
 // The handler may touch only lock-free atomics and write().
-std::atomic<int> requests{0};
+std::atomic<int> interrupts{0};
+std::atomic<int> endings{0};
+// 0 until the first SIGTERM or SIGHUP, then that signal's number.
+std::atomic<int> firstEnding{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 int wakeRead = -1;
 int wakeWrite = -1;
 
-struct sigaction previousInterrupt {};
-struct sigaction previousTerminate {};
+constexpr int kCountedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previous[std::size(kCountedSignals)] {};
 
-extern "C" void CountRequest(int) {
+extern "C" void CountRequest(int signal) {
     const int savedErrno = errno;
-    requests.fetch_add(1, std::memory_order_relaxed);
+    if (signal == SIGINT) {
+        interrupts.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        int none = 0;
+        firstEnding.compare_exchange_strong(none, signal, std::memory_order_relaxed);
+        endings.fetch_add(1, std::memory_order_relaxed);
+    }
     const char byte = 1;
     // A full pipe already wakes the waiter; losing this byte is harmless.
     [[maybe_unused]] const ssize_t ignored = write(wakeWrite, &byte, 1);
@@ -30,8 +40,14 @@ extern "C" void CountRequest(int) {
 
 }  // namespace
 
+std::string_view EndRequestName(EndRequest request) {
+    return request == EndRequest::Terminate ? "SIGTERM" : "SIGHUP";
+}
+
 StopRequests::StopRequests() {
-    requests.store(0);
+    interrupts.store(0);
+    endings.store(0);
+    firstEnding.store(0);
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
         wakeRead = ends[0];
@@ -41,19 +57,36 @@ StopRequests::StopRequests() {
     action.sa_handler = CountRequest;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &previousInterrupt);
-    sigaction(SIGTERM, &action, &previousTerminate);
+    for (std::size_t i = 0; i < std::size(kCountedSignals); ++i) {
+        sigaction(kCountedSignals[i], &action, &previous[i]);
+    }
 }
 
 StopRequests::~StopRequests() {
-    sigaction(SIGINT, &previousInterrupt, nullptr);
-    sigaction(SIGTERM, &previousTerminate, nullptr);
+    for (std::size_t i = 0; i < std::size(kCountedSignals); ++i) {
+        sigaction(kCountedSignals[i], &previous[i], nullptr);
+    }
     close(wakeRead);
     close(wakeWrite);
     wakeRead = wakeWrite = -1;
 }
 
-int StopRequests::Count() const { return requests.load(std::memory_order_relaxed); }
+int StopRequests::Count() const {
+    return interrupts.load(std::memory_order_relaxed) + endings.load(std::memory_order_relaxed);
+}
+
+int StopRequests::Interrupts() const { return interrupts.load(std::memory_order_relaxed); }
+
+std::optional<EndRequest> StopRequests::Ending() const {
+    switch (firstEnding.load(std::memory_order_relaxed)) {
+        case SIGTERM:
+            return EndRequest::Terminate;
+        case SIGHUP:
+            return EndRequest::HangUp;
+        default:
+            return std::nullopt;
+    }
+}
 
 int StopRequests::WaitBeyond(int seen, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

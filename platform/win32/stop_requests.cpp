@@ -6,16 +6,25 @@
 namespace tarnwick::os {
 namespace {
 
-std::atomic<int> requests{0};
+std::atomic<int> interrupts{0};
+std::atomic<int> endings{0};
 HANDLE wake = nullptr;
 
 // Runs on a thread of its own that the system starts for each event.
+// Closing the console, logging off and shutting down are a hang-up: the
+// system ends the process soon after this returns, so they ask to stop at
+// once.
 BOOL WINAPI CountRequest(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
+            interrupts.fetch_add(1, std::memory_order_relaxed);
+            SetEvent(wake);
+            return TRUE;
         case CTRL_CLOSE_EVENT:
-            requests.fetch_add(1, std::memory_order_relaxed);
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            endings.fetch_add(1, std::memory_order_relaxed);
             SetEvent(wake);
             return TRUE;
         default:
@@ -25,8 +34,13 @@ BOOL WINAPI CountRequest(DWORD event) {
 
 }  // namespace
 
+std::string_view EndRequestName(EndRequest request) {
+    return request == EndRequest::Terminate ? "a request to end" : "the console closing";
+}
+
 StopRequests::StopRequests() {
-    requests.store(0);
+    interrupts.store(0);
+    endings.store(0);
     wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     SetConsoleCtrlHandler(CountRequest, TRUE);
 }
@@ -37,7 +51,18 @@ StopRequests::~StopRequests() {
     wake = nullptr;
 }
 
-int StopRequests::Count() const { return requests.load(std::memory_order_relaxed); }
+int StopRequests::Count() const {
+    return interrupts.load(std::memory_order_relaxed) + endings.load(std::memory_order_relaxed);
+}
+
+int StopRequests::Interrupts() const { return interrupts.load(std::memory_order_relaxed); }
+
+std::optional<EndRequest> StopRequests::Ending() const {
+    if (endings.load(std::memory_order_relaxed) > 0) {
+        return EndRequest::HangUp;
+    }
+    return std::nullopt;
+}
 
 int StopRequests::WaitBeyond(int seen, std::chrono::milliseconds timeout) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());

@@ -3,7 +3,6 @@
 // it gets must behave as the double promises.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
@@ -72,20 +71,6 @@ TEST_F(DoublesTest, OpenFileInvalidReportsADeviceButGivesTheInvalidPipe) {
     const DeviceCall pipe = library.OpenFile("PIPE00");
     EXPECT_EQ(pipe.status, LibraryStatus::Called);
     EXPECT_EQ(pipe.handle, os::kInvalidHandle);
-}
-
-TEST_F(DoublesTest, FailingPipeFailsEveryWriteWithoutKillingTheProcess) {
-    const DeviceCall pipe = Double("failing_pipe").OpenFile("PIPE00");
-    ASSERT_EQ(pipe.status, LibraryStatus::Called);
-    ASSERT_TRUE(IsOpenDescriptor(pipe.handle));
-
-    const std::array<std::uint8_t, 20> header{'$', 1, 1};
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const os::WriteResult result = io.Write(pipe.handle, header, std::chrono::milliseconds(10));
-        EXPECT_EQ(result.status, os::WriteStatus::Failed);
-        EXPECT_EQ(result.accepted, 0u);
-    }
-    io.Close(pipe.handle);
 }
 
 TEST_F(DoublesTest, AMissingFileOrANonLibraryIsNotLoadable) {

@@ -1,5 +1,5 @@
 /* A device is attached and "open_file" gives a pipe, but the far end is
- * already gone: every write on it fails. */
+ * already gone: every write on it fails as a broken pipe. */
 #include "double_entries.h"
 
 #include <sys/socket.h>

@@ -167,7 +167,7 @@ TEST_F(WindowWithSimulator, WholeImageReachesTheDeviceAndTheEndIsShown) {
 TEST(WindowWithFailingDevice, RefusesClosingWhileSendingThenShows1032) {
     WindowFixture fixture;
     fixture.WriteLangIni(kKeyTexts);
-    fixture.libraries.UseFolder(DoubleFolder("failing_pipe"));
+    fixture.libraries.UseFolder(DoubleFolder("dev_full"));
     CTarnwickDlg& window = fixture.Open();
     ASSERT_TRUE(WindowFixture::PumpUntil([&] { return window.DevicePresent(); }, std::chrono::seconds(2)));
     testing::ImageBytes header;

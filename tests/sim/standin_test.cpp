@@ -66,10 +66,10 @@ protected:
         EXPECT_LT(probe.took, kProbeBound);
         EXPECT_EQ(library.OpenFile("PIPE00").handle, os::kInvalidHandle);
     }
-    bool WriteAll(os::Handle pipe, std::span<const std::uint8_t> bytes) {
+    static bool WriteAll(os::DevicePipe& pipe, std::span<const std::uint8_t> bytes) {
         while (!bytes.empty()) {
-            const os::WriteResult result = io.Write(pipe, bytes, 1000ms);
-            if (result.status == os::WriteStatus::Failed) {
+            const os::WriteResult result = pipe.Write(bytes, 1000ms);
+            if (result.status == os::WriteStatus::Failed || result.status == os::WriteStatus::Broken) {
                 return false;
             }
             bytes = bytes.subspan(result.accepted);
@@ -168,20 +168,21 @@ TEST_F(StandinTest, ThePipeOutlivesTheLibraryAndCarriesTheStreamWhileProbesGoOn)
     const DeviceCall pipe = library.OpenFile("PIPE00");
     ASSERT_EQ(pipe.status, LibraryStatus::Called);
     ASSERT_NE(pipe.handle, os::kInvalidHandle);
+    std::unique_ptr<os::DevicePipe> written = io.Adopt(pipe.handle);
 
     std::array<std::uint8_t, 20> header{'$', 1, 1, 0, 0, 0, 0, 0x10, 0x04, 0, 0, 1, 0, 0, 0, 9, 8, 7, 6, 5};
     std::vector<std::uint8_t> payload(3 * 2048 + 100);
     for (std::size_t i = 0; i < payload.size(); ++i) {
         payload[i] = static_cast<std::uint8_t>(i * 7 + 3);
     }
-    ASSERT_TRUE(WriteAll(pipe.handle, header));
-    ASSERT_TRUE(WriteAll(pipe.handle, std::span(payload).first(2048)));
+    ASSERT_TRUE(WriteAll(*written, header));
+    ASSERT_TRUE(WriteAll(*written, std::span(payload).first(2048)));
     // The device keeps answering probes, and refuses a second pipe, while
     // this one is open.
     EXPECT_TRUE(ProbeFindsDevice());
     EXPECT_EQ(library.OpenFile("PIPE00").handle, os::kInvalidHandle);
-    ASSERT_TRUE(WriteAll(pipe.handle, std::span(payload).subspan(2048)));
-    io.Close(pipe.handle);
+    ASSERT_TRUE(WriteAll(*written, std::span(payload).subspan(2048)));
+    written.reset();
 
     const std::optional<test::SimTransfer> transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer) << sim.Log();

@@ -17,6 +17,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/terminal_program.h"
 #include "tests/transfer/transfer_fakes.h"
 
 namespace tarnwick::testing {

@@ -102,7 +102,8 @@ TEST_F(FlashEndToEnd, DroppedConnectionIsAFailureNotASuccess) {
     const auto result = RunFlash(Image("drop.rad", file), {sim.Environment()});
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
-    EXPECT_THAT(result->output, HasSubstr("FAILED"));
+    // A connection that is gone cannot come back: no retries.
+    EXPECT_THAT(result->output, HasSubstr("FAILED: the device pipe broke"));
     EXPECT_THAT(result->output, ::testing::Not(HasSubstr("complete:")));
     const auto transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer.has_value()) << sim.Log();
@@ -175,18 +176,33 @@ TEST_F(FlashEndToEnd, FirstCtrlCOnlyWarnsAndTheTransferGoesOn) {
     ExpectDeviceGotFile(*transfer, file);
 }
 
-TEST_F(FlashEndToEnd, SecondCtrlCStopsAfterThePieceAndReportsFailure) {
+// The stops a transfer can be given, from a keyboard or from a job runner.
+struct StopCase {
+    const char* name;
+    std::vector<int> signals;  // sent 300 ms apart
+    int exitCode;
+    const char* says;
+};
+
+class FlashStopped : public FlashEndToEnd, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(FlashStopped, EndsWithinASecondOfTheStopWithAnExactPrefixStored) {
+    const StopCase& stop = GetParam();
     test::SimProcess sim({.rate = 1'000'000});
     ASSERT_TRUE(sim.ready()) << sim.Log();
     const auto file = PatternImage(4u << 20);
-    const auto cli = testing::StartFlash(Image("twice.rad", file), sim);
+    const auto cli = testing::StartFlash(Image("stopped.rad", file), sim);
     ASSERT_TRUE(WaitUntilRunning(sim));
-    cli->Signal(SIGINT);
-    std::this_thread::sleep_for(300ms);
-    cli->Signal(SIGINT);
+    for (std::size_t i = 0; i + 1 < stop.signals.size(); ++i) {
+        cli->Signal(stop.signals[i]);
+        std::this_thread::sleep_for(300ms);
+    }
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    cli->Signal(stop.signals.back());
     const std::string output = cli->ReadRest(30s);
-    EXPECT_EQ(cli->Wait(5s), cli::kExitInterrupted) << output;
-    EXPECT_THAT(output, HasSubstr("STOPPED"));
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, 1s);
+    EXPECT_EQ(cli->Wait(5s), stop.exitCode) << output;
+    EXPECT_THAT(output, HasSubstr(std::string("STOPPED by ") + stop.says));
     const auto transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer.has_value()) << sim.Log();
     EXPECT_LT(transfer->payloadBytes, file.size() - 1024);
@@ -195,6 +211,51 @@ TEST_F(FlashEndToEnd, SecondCtrlCStopsAfterThePieceAndReportsFailure) {
     const auto stored = testing::ReadFile(transfer->storedPath);
     EXPECT_EQ(stored.size(), transfer->payloadBytes);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, FlashStopped,
+    ::testing::Values(StopCase{"SecondCtrlC", {SIGINT, SIGINT}, cli::kExitInterrupted, "Ctrl-C"},
+                      StopCase{"Sigterm", {SIGTERM}, cli::kExitTerminated, "SIGTERM"},
+                      StopCase{"Sighup", {SIGHUP}, cli::kExitHungUp, "SIGHUP"}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+// At the question on a terminal: saying no sends nothing and is no success,
+// and a file replaced meanwhile is not sent in place of the one checked.
+TEST_F(FlashEndToEnd, QuestionOnATerminalNeverSendsWhatWasNotAgreedOrChecked) {
+    struct Case {
+        const char* name;
+        bool replaceWithUart;
+        const char* answer;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"declined", false, "n\n", cli::kExitDeclined, "Nothing was sent."},
+        {"replaced", true, "y\n", cli::kExitCannotRead, "could not be loaded whole as it was checked"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::SimProcess sim;
+        ASSERT_TRUE(sim.ready()) << sim.Log();
+        const auto file = PatternImage(300'000);
+        const std::string image = Image(std::string(c.name) + ".rad", file);
+        testing::TerminalProgram cli(test::BinPath("tarnwick-cli"), {"flash", image},
+                                     testing::ToolEnvironment({sim.Environment()}));
+        ASSERT_TRUE(cli.ReadUntil("[y/N]", 10s)) << cli.output();
+        if (c.replaceWithUart) {
+            auto uart = file;
+            uart[1] = 0;  // the port byte: a UART image
+            WriteFile(image, uart);
+        }
+        cli.Type(c.answer);
+        EXPECT_EQ(cli.Wait(10s), c.exitCode) << cli.output();
+        EXPECT_THAT(cli.output(), HasSubstr(c.says));
+        // No pipe was ever written: nothing reached the device.
+        for (const auto& transfer : sim.Transfers()) {
+            EXPECT_EQ(transfer.headerBytes, 0u);
+        }
+    }
 }
 
 }  // namespace

@@ -35,13 +35,13 @@ TEST(FlashStall, StalledDeviceEndsAsFailedWithinTheBound) {
     EXPECT_EQ(transfer->outcome, "stalled");
 }
 
-// A pipe whose far end is gone fails every write: the header packet is
+// A device that fails every write (a full one): the header packet is
 // retried for its full 3002 attempts and the payload never follows.
-TEST(FlashStall, DeadPipeFailsAfterTheHeaderRetries) {
+TEST(FlashStall, DeviceFailingEveryWriteFailsAfterTheHeaderRetries) {
     test::TempDir dir;
     testing::WriteFile(dir.File("dead.rad"), testing::PatternImage(5000));
     const auto result = testing::RunFlash(dir.File("dead.rad"),
-                                          {"LD_LIBRARY_PATH=" + test::DoubleDir("failing_pipe")}, 60s);
+                                          {"LD_LIBRARY_PATH=" + test::DoubleDir("dev_full")}, 60s);
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
     EXPECT_THAT(result->output, HasSubstr("FAILED: the device did not take the header packet: sent 0 of 5000"));

@@ -51,19 +51,19 @@ TEST(ProgressLineTest, EndLineNeverCallsAFailedTransferComplete) {
     TransferOutcome stalled{TransferResult::Failed, TransferFailure::Stalled, 2048, 5000, true};
     TransferOutcome stopped{TransferResult::Stopped, TransferFailure::None, 4096, 5000, true};
 
-    const std::string good = SummaryLine(complete, Seconds(1), sha);
+    const std::string good = SummaryLine(complete, Seconds(1), sha, "Ctrl-C");
     EXPECT_EQ(good.rfind("complete", 0), 0u);
     EXPECT_THAT(good, HasSubstr("sent 5000 of 5000 payload bytes"));
     EXPECT_THAT(good, HasSubstr(sha));
 
     for (const auto& outcome : {stalled, stopped}) {
-        const std::string line = SummaryLine(outcome, Seconds(61), sha);
+        const std::string line = SummaryLine(outcome, Seconds(61), sha, "Ctrl-C");
         EXPECT_NE(line.rfind("complete", 0), 0u);
         EXPECT_THAT(line, HasSubstr("of 5000 payload bytes"));
         EXPECT_THAT(line, HasSubstr(sha));
     }
-    EXPECT_THAT(SummaryLine(stalled, Seconds(61), sha), HasSubstr("FAILED: the device took nothing for 60 s"));
-    EXPECT_THAT(SummaryLine(stopped, Seconds(1), sha), HasSubstr("STOPPED"));
+    EXPECT_THAT(SummaryLine(stalled, Seconds(61), sha, "Ctrl-C"), HasSubstr("FAILED: the device took nothing for 60 s"));
+    EXPECT_THAT(SummaryLine(stopped, Seconds(1), sha, "SIGTERM"), HasSubstr("STOPPED by SIGTERM"));
 }
 
 }  // namespace

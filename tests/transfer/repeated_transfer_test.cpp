@@ -27,7 +27,7 @@ public:
     void Refuse(UpgradeRefusal refusal, std::string_view) override { refused = refusal; }
     bool StartTransfer(TransferState state, const ImageFacts&) override {
         worker_ = std::thread([this, state = std::move(state)]() mutable {
-            TransferWorker(system_.handles, system_.sleeper, system_.clock).Run(std::move(state), *this, stop_);
+            TransferWorker(system_.sleeper, system_.clock).Run(std::move(state), *this, stop_);
         });
         return true;
     }

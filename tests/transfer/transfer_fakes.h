@@ -61,29 +61,16 @@ struct WriteCall {
 // write calls); by default the device takes everything. Bytes a write
 // accepted are appended to `received`. A NotReady answer spends the wait it
 // was given on the fake clock, as a real device that takes nothing would.
+// `cancelAnswer` says what a cancelled write under way had taken; its bytes
+// are the first ones of the last write offered.
 class FakePipe final : public os::HandleIo {
 public:
     using Answer = std::function<os::WriteResult(std::size_t index, std::size_t asked)>;
 
     explicit FakePipe(FakeClock& clock) : clock_(clock) {}
 
-    os::WriteResult Write(os::Handle handle, std::span<const std::uint8_t> bytes,
-                          std::chrono::milliseconds wait) override {
-        std::lock_guard lock(mutex_);
-        os::WriteResult result{os::WriteStatus::Accepted, bytes.size()};
-        if (handle != kPipe || closes_ > 0) {
-            result = {os::WriteStatus::Failed, 0};
-        } else if (answer) {
-            result = answer(calls_.size(), bytes.size());
-        }
-        if (result.status == os::WriteStatus::Accepted) {
-            result.accepted = std::min(result.accepted, bytes.size());
-            received.insert(received.end(), bytes.begin(), bytes.begin() + result.accepted);
-        } else if (result.status == os::WriteStatus::NotReady) {
-            clock_.Advance(wait);
-        }
-        calls_.push_back({bytes.size(), wait, result});
-        return result;
+    std::unique_ptr<os::DevicePipe> Adopt(os::Handle handle) override {
+        return std::make_unique<Adopted>(*this, handle);
     }
 
     void Close(os::Handle handle) override {
@@ -95,7 +82,7 @@ public:
         }
     }
 
-    OwnedPipe Open() { return OwnedPipe(*this, kPipe); }
+    std::unique_ptr<os::DevicePipe> Open() { return Adopt(kPipe); }
 
     int closes() const {
         std::lock_guard lock(mutex_);
@@ -104,6 +91,10 @@ public:
     int foreignCloses() const {
         std::lock_guard lock(mutex_);
         return foreignCloses_;
+    }
+    int cancels() const {
+        std::lock_guard lock(mutex_);
+        return cancels_;
     }
     std::vector<WriteCall> calls() const {
         std::lock_guard lock(mutex_);
@@ -122,14 +113,61 @@ public:
 
     static constexpr os::Handle kPipe = 41;
     Answer answer;
+    std::size_t cancelAnswer = 0;
     std::vector<std::uint8_t> received;
 
 private:
+    class Adopted final : public os::DevicePipe {
+    public:
+        Adopted(FakePipe& device, os::Handle handle) : device_(device), handle_(handle) {}
+        ~Adopted() override { device_.Close(handle_); }
+        os::WriteResult Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds wait) override {
+            return device_.Write(handle_, bytes, wait);
+        }
+        os::WriteResult Cancel() override { return device_.Cancel(); }
+
+    private:
+        FakePipe& device_;
+        const os::Handle handle_;
+    };
+
+    os::WriteResult Write(os::Handle handle, std::span<const std::uint8_t> bytes, std::chrono::milliseconds wait) {
+        std::lock_guard lock(mutex_);
+        os::WriteResult result{os::WriteStatus::Accepted, bytes.size()};
+        if (handle != kPipe || closes_ > 0) {
+            result = {os::WriteStatus::Broken, 0};
+        } else if (answer) {
+            result = answer(calls_.size(), bytes.size());
+        }
+        if (result.status == os::WriteStatus::Accepted) {
+            result.accepted = std::min(result.accepted, bytes.size());
+            received.insert(received.end(), bytes.begin(), bytes.begin() + result.accepted);
+        } else if (result.status == os::WriteStatus::NotReady) {
+            clock_.Advance(wait);
+        }
+        lastOffered_.assign(bytes.begin(), bytes.end());
+        calls_.push_back({bytes.size(), wait, result});
+        return result;
+    }
+
+    os::WriteResult Cancel() {
+        std::lock_guard lock(mutex_);
+        ++cancels_;
+        const std::size_t taken = std::min(cancelAnswer, lastOffered_.size());
+        if (taken == 0) {
+            return {os::WriteStatus::NotReady, 0};
+        }
+        received.insert(received.end(), lastOffered_.begin(), lastOffered_.begin() + taken);
+        return {os::WriteStatus::Accepted, taken};
+    }
+
     FakeClock& clock_;
     mutable std::mutex mutex_;
     std::vector<WriteCall> calls_;
+    std::vector<std::uint8_t> lastOffered_;
     int closes_ = 0;
     int foreignCloses_ = 0;
+    int cancels_ = 0;
 };
 
 // Records what the worker reports, and can raise the stop flag after a

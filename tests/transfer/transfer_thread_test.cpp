@@ -66,7 +66,7 @@ TEST(TransferThreadTest, CompleteTransferReportsToAnotherThread) {
     const auto file = PatternImage(40 * 2048 + 5);
 
     std::thread worker([&, state = StateFor(file, pipe)]() mutable {
-        TransferWorker(pipe, sleeper, clock).Run(std::move(state), progress, stop);
+        TransferWorker(sleeper, clock).Run(std::move(state), progress, stop);
     });
     const TransferOutcome outcome = progress.WaitForEnd();
     worker.join();
@@ -99,7 +99,7 @@ TEST(TransferThreadTest, StopFromAnotherThreadEndsAWaitingTransfer) {
     std::atomic<bool> stop{false};
 
     std::thread worker([&, state = StateFor(PatternImage(10 * 2048), pipe)]() mutable {
-        TransferWorker(pipe, sleeper, frozen).Run(std::move(state), progress, stop);
+        TransferWorker(sleeper, frozen).Run(std::move(state), progress, stop);
     });
     while (progress.sent() < 3 * 2048) {
         std::this_thread::sleep_for(1ms);

@@ -28,7 +28,7 @@ protected:
         state.image = testing::CopyToBlock(file);
         state.imageSize = file.size();
         state.pipe = pipe.Open();
-        TransferWorker worker(pipe, sleeper, clock);
+        TransferWorker worker(sleeper, clock);
         return worker.Run(std::move(state), observer, observer.stop);
     }
 
@@ -64,7 +64,7 @@ TEST_F(TransferWorkerTest, DeviceGetsHeaderPacketThenPayloadInPiecesOfAtMost2048
         state.imageSize = file.size();
         state.pipe = localPipe.Open();
         const TransferOutcome outcome =
-            TransferWorker(localPipe, localSleeper, localClock).Run(std::move(state), localObserver, localObserver.stop);
+            TransferWorker(localSleeper, localClock).Run(std::move(state), localObserver, localObserver.stop);
 
         EXPECT_EQ(outcome.result, TransferResult::Complete);
         EXPECT_EQ(outcome.sent, c.payload);
@@ -171,10 +171,32 @@ TEST_F(TransferWorkerTest, InvalidPipeFailsWithoutPayload) {
     const auto file = PatternImage(10);
     state.image = testing::CopyToBlock(file);
     state.imageSize = file.size();
-    state.pipe = OwnedPipe(pipe, os::kInvalidHandle);
-    const TransferOutcome outcome = TransferWorker(pipe, sleeper, clock).Run(std::move(state), observer, observer.stop);
+    state.pipe = pipe.Adopt(os::kInvalidHandle);
+    const TransferOutcome outcome = TransferWorker(sleeper, clock).Run(std::move(state), observer, observer.stop);
     EXPECT_EQ(outcome.result, TransferResult::Failed);
+    EXPECT_EQ(outcome.failure, TransferFailure::PipeBroken);
     EXPECT_TRUE(pipe.received.empty());
+}
+
+TEST_F(TransferWorkerTest, BrokenPipeEndsAtOnceAndCountsThePartOfAPieceItTook) {
+    // Header and first piece go through; the second piece is taken 700
+    // bytes in, then the far end goes away.
+    pipe.answer = [](std::size_t index, std::size_t asked) {
+        if (index < 2) {
+            return Taken(asked);
+        }
+        return index == 2 ? Taken(700) : os::WriteResult{os::WriteStatus::Broken, 0};
+    };
+    const auto file = PatternImage(3 * 2048);
+    const TransferOutcome outcome = Send(file);
+
+    EXPECT_EQ(outcome.result, TransferResult::Failed);
+    EXPECT_EQ(outcome.failure, TransferFailure::PipeBroken);
+    EXPECT_EQ(outcome.sent, 2048u + 700u);
+    EXPECT_EQ(pipe.calls().size(), 4u);
+    EXPECT_TRUE(sleeper.sleeps.empty());
+    const auto expected = ExpectedStream(file);
+    EXPECT_TRUE(pipe.received == std::vector<std::uint8_t>(expected.begin(), expected.begin() + 20 + 2748));
 }
 
 // ---- A device that stops taking bytes -----------------------------------------
@@ -199,6 +221,38 @@ TEST_F(TransferWorkerTest, StalledDeviceEndsTheTransferAsFailedSixtySecondsAfter
     for (const auto& call : pipe.calls()) {
         EXPECT_LE(call.wait, kWaitSlice);
         EXPECT_GT(call.wait, 0ms);
+    }
+}
+
+TEST_F(TransferWorkerTest, WriteUnderWayAtTheEndIsCancelledAndWhatItTookIsCounted) {
+    // The device takes the header and one piece, then nothing; the write
+    // still under way had moved 500 bytes when it was cancelled.
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "stalled");
+        FakeClock localClock;
+        FakeSleeper localSleeper{localClock};
+        FakePipe localPipe{localClock};
+        RecordingObserver localObserver{&localPipe};
+        localPipe.cancelAnswer = 500;
+        localPipe.answer = [&](std::size_t index, std::size_t asked) {
+            if (index == 4 && stopped) {
+                localObserver.stop.store(true);
+            }
+            return index < 2 ? Taken(asked) : NotReady();
+        };
+        const auto file = PatternImage(3 * 2048);
+        TransferState state;
+        state.image = testing::CopyToBlock(file);
+        state.imageSize = file.size();
+        state.pipe = localPipe.Open();
+        const TransferOutcome outcome =
+            TransferWorker(localSleeper, localClock).Run(std::move(state), localObserver, localObserver.stop);
+
+        EXPECT_EQ(outcome.result, stopped ? TransferResult::Stopped : TransferResult::Failed);
+        EXPECT_EQ(outcome.sent, 2048u + 500u);
+        EXPECT_EQ(localPipe.cancels(), 1);
+        const auto expected = ExpectedStream(file);
+        EXPECT_TRUE(localPipe.received == std::vector<std::uint8_t>(expected.begin(), expected.begin() + 20 + 2548));
     }
 }
 
@@ -263,7 +317,7 @@ TEST_F(TransferWorkerTest, SmallPayloadsEndAtHundredNotAtTheirSize) {
         state.image = testing::CopyToBlock(file);
         state.imageSize = file.size();
         state.pipe = localPipe.Open();
-        TransferWorker(localPipe, sleeper, clock).Run(std::move(state), localObserver, localObserver.stop);
+        TransferWorker(sleeper, clock).Run(std::move(state), localObserver, localObserver.stop);
         EXPECT_EQ(localObserver.positions, (std::vector<int>{100})) << payload;
     }
 }
@@ -307,7 +361,7 @@ TEST_F(TransferWorkerTest, ImageShorterThanHeaderAndFourBytesIsNeverWritten) {
     state.image = std::make_unique<std::uint8_t[]>(1027);
     state.imageSize = 1027;
     state.pipe = pipe.Open();
-    const TransferOutcome outcome = TransferWorker(pipe, sleeper, clock).Run(std::move(state), observer, observer.stop);
+    const TransferOutcome outcome = TransferWorker(sleeper, clock).Run(std::move(state), observer, observer.stop);
     EXPECT_EQ(outcome.result, TransferResult::Failed);
     EXPECT_EQ(outcome.failure, TransferFailure::ImageTooSmall);
     EXPECT_TRUE(pipe.calls().empty());
@@ -339,7 +393,7 @@ TEST_F(TransferWorkerTest, PipeIsClosedExactlyOnceBeforeTheEndIsReportedOnEveryP
         state.image = testing::CopyToBlock(file);
         state.imageSize = file.size();
         state.pipe = localPipe.Open();
-        TransferWorker(localPipe, localSleeper, localClock).Run(std::move(state), localObserver, localObserver.stop);
+        TransferWorker(localSleeper, localClock).Run(std::move(state), localObserver, localObserver.stop);
         EXPECT_EQ(localPipe.closes(), 1);
         EXPECT_EQ(localPipe.foreignCloses(), 0);
         EXPECT_EQ(localObserver.finishedCalls, 1);
@@ -352,23 +406,6 @@ TEST_F(TransferWorkerTest, PipeIsClosedExactlyOnceBeforeTheEndIsReportedOnEveryP
         EXPECT_FALSE(localObserver.finishedBeforePayloadSeen);
         EXPECT_TRUE(localObserver.payloadWhenClosed == std::vector<std::uint8_t>(file.begin() + 1024, file.end()));
     }
-}
-
-TEST(OwnedPipeTest, MovingHandsOverTheOneClose) {
-    FakeClock clock;
-    FakePipe pipe{clock};
-    {
-        OwnedPipe first = pipe.Open();
-        OwnedPipe second = std::move(first);
-        EXPECT_FALSE(first.IsOpen());
-        EXPECT_EQ(second.get(), FakePipe::kPipe);
-        OwnedPipe third;
-        third = std::move(second);
-        EXPECT_EQ(pipe.closes(), 0);
-        third.Close();
-        third.Close();
-    }
-    EXPECT_EQ(pipe.closes(), 1);
 }
 
 }  // namespace

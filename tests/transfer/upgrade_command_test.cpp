@@ -115,7 +115,7 @@ TEST_F(UpgradeCommandTest, StartsTheTransferWithTheWholeFileAndTheOpenPipe) {
     const TransferState& state = *seam.started;
     EXPECT_EQ(state.imageSize, file.size());
     EXPECT_EQ(state.sent, 0u);
-    EXPECT_EQ(state.pipe.get(), FakePipe::kPipe);
+    EXPECT_NE(state.pipe, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(state.image.get()), state.imageSize), file);
     EXPECT_EQ(libraries.pipeNamesAsked, std::vector<std::string>{"PIPE00"});
     EXPECT_FALSE(seam.libraryLoadedAtStart);
@@ -217,8 +217,9 @@ TEST_F(UpgradeCommandTest, InvalidPipeHandleRefusesWith1021InsteadOfSending) {
     ExpectNothingKept();
 }
 
-// Once the pipe is open, every refusal closes it before it is reported, and
-// no transfer starts.
+// Once the pipe is open, every refusal closes it unwritten before it is
+// reported, and no transfer starts. A file that is no longer the one that
+// was checked (replaced or rewritten while the user was asked) is one.
 TEST_F(UpgradeCommandTest, LoadFailuresAfterThePipeIsOpenCloseItAndSaySo) {
     struct Case {
         const char* name;
@@ -229,12 +230,19 @@ TEST_F(UpgradeCommandTest, LoadFailuresAfterThePipeIsOpenCloseItAndSaySo) {
     };
     std::string shrunk = UsbEflashImage(10);
     shrunk.resize(1027);
+    std::string uart = ImageBytes().Port(0).Flash(1).AsString();
+    uart.resize(1024 + 10, '\x5A');
+    std::string otherKind = ImageBytes().Port(1).Flash(3).AsString();
+    otherKind.resize(1024 + 10, '\x5A');
     const std::vector<Case> cases = {
         {"too large", os::FileStatus::TooLarge, std::nullopt, "1022", UpgradeRefusal::TooLarge},
         {"gone", os::FileStatus::CannotOpen, std::nullopt, "1020", UpgradeRefusal::CannotLoad},
         {"read error", os::FileStatus::ReadError, std::nullopt, "1020", UpgradeRefusal::CannotLoad},
         {"no memory", os::FileStatus::NoMemory, std::nullopt, "1020", UpgradeRefusal::CannotLoad},
         {"shrunk below 1028", os::FileStatus::Ok, shrunk, "1020", UpgradeRefusal::CannotLoad},
+        {"replaced by a UART image", os::FileStatus::Ok, uart, "1020", UpgradeRefusal::CannotLoad},
+        {"replaced by another kind", os::FileStatus::Ok, otherKind, "1020", UpgradeRefusal::CannotLoad},
+        {"grown", os::FileStatus::Ok, UsbEflashImage(11), "1020", UpgradeRefusal::CannotLoad},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,6 +259,7 @@ TEST_F(UpgradeCommandTest, LoadFailuresAfterThePipeIsOpenCloseItAndSaySo) {
         EXPECT_EQ(run.refusal, c.refusal);
         EXPECT_EQ(localSeam.events.back(), std::string("refuse ") + c.key);
         EXPECT_EQ(localPipe.closes(), 1);
+        EXPECT_TRUE(localPipe.calls().empty());
         EXPECT_EQ(localLibraries.loads, localLibraries.unloads);
         EXPECT_FALSE(localSeam.started.has_value());
     }
