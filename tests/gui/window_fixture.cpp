@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <thread>
+#include <utility>
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -15,6 +16,9 @@ namespace tarnwick::gui_test {
 std::optional<std::string> RecordingPrompts::ChooseImageFile(wxWindow* owner) {
     ++choosersShown_;
     owners_.push_back(owner);
+    if (whileChoosing_) {
+        std::exchange(whileChoosing_, nullptr)();
+    }
     if (answers_.empty()) {
         return std::nullopt;
     }

@@ -25,6 +25,9 @@ namespace tarnwick::gui_test {
 class RecordingPrompts final : public UserPrompts {
 public:
     void AnswerNextChooser(std::optional<std::string> file) { answers_.push_back(std::move(file)); }
+    // Runs once while the next chooser is open, as events the modal
+    // chooser lets through would.
+    void WhileNextChooserIsOpen(std::function<void()> action) { whileChoosing_ = std::move(action); }
     std::optional<std::string> ChooseImageFile(wxWindow* owner) override;
     void ShowMessage(wxWindow* owner, const wxString& text) override;
 
@@ -36,6 +39,7 @@ public:
 
 private:
     std::deque<std::optional<std::string>> answers_;
+    std::function<void()> whileChoosing_;
     std::vector<wxString> messages_;
     std::vector<const wxWindow*> owners_;
     int choosersShown_ = 0;

@@ -126,6 +126,22 @@ TEST_F(UpgradeFromWindow, DeviceLibraryTroubleIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(fixture.LabelOf(res::kTransferEndId), "");
 }
 
+// A file dropped while the chooser is open starts its transfer; the choice
+// made afterwards must not open the device a second time or report the
+// running transfer as failed.
+TEST_F(UpgradeFromWindow, ChoiceMadeWhileADroppedFileIsSendingLeavesThatTransferAlone) {
+    CTarnwickDlg& window = OpenWith(DoubleFolder("dev_full"));
+    const std::string dropped = fixture.WriteFile("dropped.rad", UsbImage(4096));
+    const std::string chosen = fixture.WriteFile("chosen.rad", UsbImage(8192));
+    fixture.prompts.WhileNextChooserIsOpen([&] { window.RunUpgrade(dropped); });
+    fixture.prompts.AnswerNextChooser(chosen);
+    ClickSystemData(window);
+
+    EXPECT_TRUE(window.TransferRunning());
+    EXPECT_TRUE(fixture.prompts.messages().empty());
+    EXPECT_EQ(window.ImagePath(), chosen);
+}
+
 TEST_F(UpgradeFromWindow, DroppedRadFileRunsTheCommandInPlaceOfTheChooser) {
     CTarnwickDlg& window = OpenWith(DoubleFolder("failing_pipe"));
     auto* target = dynamic_cast<ImageDropTarget*>(window.GetDropTarget());

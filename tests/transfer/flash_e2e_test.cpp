@@ -184,6 +184,8 @@ struct StopCase {
     const char* says;
 };
 
+std::ostream& operator<<(std::ostream& out, const StopCase& stop) { return out << stop.name; }
+
 class FlashStopped : public FlashEndToEnd, public ::testing::WithParamInterface<StopCase> {};
 
 TEST_P(FlashStopped, EndsWithinASecondOfTheStopWithAnExactPrefixStored) {
