@@ -19,7 +19,7 @@
 #include <wx/icon.h>
 #include <wx/timer.h>
 
-#include "app/text_lookup.h"
+#include "text/text_lookup.h"
 #include "app/user_prompts.h"
 #include "device/device_library.h"
 #include "device/presence_monitor.h"

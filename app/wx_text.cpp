@@ -1,6 +1,6 @@
 #include "app/wx_text.h"
 
-#include "app/text_lookup.h"
+#include "text/text_lookup.h"
 #include "app/utf8_text.h"
 
 namespace tarnwick {

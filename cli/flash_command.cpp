@@ -14,7 +14,7 @@
 #include "cli/progress_line.h"
 #include "device/device_library.h"
 #include "device/presence_monitor.h"
-#include "image/sha256.h"
+#include "support/sha256.h"
 #include "image/transfer_worker.h"
 #include "image/upgrade_command.h"
 #include "platform/console.h"

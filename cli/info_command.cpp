@@ -6,13 +6,13 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/text_keys.h"
-#include "app/text_lookup.h"
+#include "text/text_keys.h"
+#include "text/text_lookup.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/json_text.h"
+#include "support/json_text.h"
 #include "image/image_check.h"
-#include "image/sha256.h"
+#include "support/sha256.h"
 
 namespace tarnwick::cli {
 namespace {

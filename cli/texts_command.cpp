@@ -5,11 +5,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/text_keys.h"
-#include "app/text_lookup.h"
+#include "text/text_keys.h"
+#include "text/text_lookup.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/json_text.h"
+#include "support/json_text.h"
 
 namespace tarnwick::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/text_keys.h"
-#include "app/text_lookup.h"
+#include "text/text_keys.h"
+#include "text/text_lookup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarnwick;

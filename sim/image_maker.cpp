@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "image/sha256.h"
+#include "support/sha256.h"
 
 namespace tarnwick::sim {
 namespace {

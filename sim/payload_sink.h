@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "image/sha256.h"
+#include "support/sha256.h"
 
 namespace tarnwick::sim {
 

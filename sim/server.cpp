@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/posix/descriptor.h"
 #include "sim/payload_sink.h"
 #include "sim/request_line.h"
 #include "sim/sim_paths.h"
@@ -40,34 +41,7 @@ constexpr int kStopCheckMs = 100;
 // Connections beyond this many at once are closed at once.
 constexpr std::size_t kMaxConnections = 64;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = other.Release();
-        }
-        return *this;
-    }
-    ~Descriptor() { Reset(); }
-    int get() const { return fd_; }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void Reset() {
-        if (fd_ >= 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-
-private:
-    int fd_;
-};
+using os::posix::Descriptor;
 
 bool SendAll(int fd, const char* text) {
     std::size_t left = std::strlen(text);

@@ -2,13 +2,12 @@
 
 #include <cstdio>
 
-#include "cli/json_text.h"
-#include "image/sha256.h"
+#include "support/json_text.h"
+#include "support/sha256.h"
 
 namespace tarnwick::sim {
 namespace {
 
-using cli::JsonString;
 
 std::string Hex(std::span<const std::uint8_t> bytes) { return Sha256::HexOf(bytes); }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The POSIX implementations of the interfaces in platform/system.h.
 
+#include "platform/file_reader.h"
 #include "platform/system.h"
 
 namespace tarnwick::os::posix {
@@ -18,11 +19,9 @@ public:
     void Close(Handle handle) override;
 };
 
-class PosixFileReader final : public FileReader {
+class PosixFileAccess final : public FileAccess {
 public:
-    FilePrefix ReadPrefix(const std::string& path, std::size_t count) override;
-    LoadedFile LoadWhole(const std::string& path, std::uint64_t sizeLimit) override;
-    std::optional<std::string> ReadText(const std::string& path, std::size_t sizeLimit) override;
+    std::unique_ptr<OpenFile> Open(const std::string& path, Sharing sharing, std::uint64_t& size) override;
 };
 
 class SteadyClock final : public Clock {

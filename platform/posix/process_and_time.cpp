@@ -26,7 +26,8 @@ namespace tarnwick::os {
 System& RealSystem() {
     static posix::DlLibraryLoader libraries;
     static posix::FdHandleIo handles;
-    static posix::PosixFileReader files;
+    static posix::PosixFileAccess fileAccess;
+    static CheckedFileReader files(fileAccess);
     static posix::SteadyClock clock;
     static posix::ThreadSleeper sleeper;
     static posix::LinuxProcess process;

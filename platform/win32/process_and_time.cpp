@@ -25,7 +25,8 @@ namespace tarnwick::os {
 System& RealSystem() {
     static win32::Win32LibraryLoader libraries;
     static win32::Win32HandleIo handles;
-    static win32::Win32FileReader files;
+    static win32::Win32FileAccess fileAccess;
+    static CheckedFileReader files(fileAccess);
     static win32::TickClock clock;
     static win32::Win32Sleeper sleeper;
     static win32::Win32Process process;

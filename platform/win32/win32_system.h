@@ -1,6 +1,7 @@
 #pragma once
 // The Win32 implementations of the interfaces in platform/system.h.
 
+#include "platform/file_reader.h"
 #include "platform/system.h"
 
 namespace tarnwick::os::win32 {
@@ -17,11 +18,9 @@ public:
     void Close(Handle handle) override;
 };
 
-class Win32FileReader final : public FileReader {
+class Win32FileAccess final : public FileAccess {
 public:
-    FilePrefix ReadPrefix(const std::string& path, std::size_t count) override;
-    LoadedFile LoadWhole(const std::string& path, std::uint64_t sizeLimit) override;
-    std::optional<std::string> ReadText(const std::string& path, std::size_t sizeLimit) override;
+    std::unique_ptr<OpenFile> Open(const std::string& path, Sharing sharing, std::uint64_t& size) override;
 };
 
 class TickClock final : public Clock {

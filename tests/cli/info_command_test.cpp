@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/text_lookup.h"
-#include "image/sha256.h"
+#include "text/text_lookup.h"
+#include "support/sha256.h"
 #include "tests/cli/cli_run.h"
 #include "tests/image/image_bytes.h"
 #include "tests/support/bin_dir.h"

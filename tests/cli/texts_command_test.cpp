@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/text_keys.h"
+#include "text/text_keys.h"
 #include "tests/cli/cli_run.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/temp_dir.h"

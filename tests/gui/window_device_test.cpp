@@ -14,7 +14,7 @@
 #include <wx/dcscreen.h>
 #include <wx/uiaction.h>
 
-#include "image/sha256.h"
+#include "support/sha256.h"
 #include "resources/resource_ids.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/image/image_bytes.h"

@@ -1,5 +1,5 @@
-#include "image/sha256.h"
-#include "image/sha256_blocks.h"
+#include "support/sha256.h"
+#include "support/sha256_blocks.h"
 
 #include <gtest/gtest.h>
 

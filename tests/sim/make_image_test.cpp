@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/sha256.h"
+#include "support/sha256.h"
 #include "sim/image_maker.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/child_process.h"

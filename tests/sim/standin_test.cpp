@@ -16,7 +16,7 @@
 
 #include "device/device_library.h"
 #include "device/presence_monitor.h"
-#include "image/sha256.h"
+#include "support/sha256.h"
 #include "platform/posix/posix_system.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/process_usage.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "image/sha256.h"
+#include "support/sha256.h"
 #include "sim/payload_sink.h"
 #include "sim/request_line.h"
 #include "sim/stream_check.h"

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "app/text_lookup.h"
+#include "text/text_lookup.h"
 
 namespace tarnwick {
 namespace {

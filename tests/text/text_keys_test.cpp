@@ -1,4 +1,4 @@
-#include "app/text_keys.h"
+#include "text/text_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/text_lookup.h"
+#include "text/text_lookup.h"
 
 namespace tarnwick {
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "image/sha256.h"
+#include "support/sha256.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"

@@ -1,4 +1,4 @@
-#include "app/text_lookup.h"
+#include "text/text_lookup.h"
 
 namespace tarnwick {
 namespace {

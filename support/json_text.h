@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::cli {
+namespace tarnwick {
 
 // `bytes` as a quoted JSON string. Well-formed UTF-8 is kept; control
 // characters are escaped; every byte that is not part of well-formed UTF-8
@@ -28,4 +28,4 @@ private:
     std::string text_ = "{";
 };
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick

@@ -1,8 +1,8 @@
-#include "cli/json_text.h"
+#include "support/json_text.h"
 
 #include <cstdio>
 
-namespace tarnwick::cli {
+namespace tarnwick {
 namespace {
 
 // The length of the well-formed UTF-8 sequence at the start of `bytes`
@@ -101,4 +101,4 @@ JsonObject& JsonObject::AddNull(std::string_view name) { return Field(name, "nul
 
 JsonObject& JsonObject::AddRaw(std::string_view name, std::string_view json) { return Field(name, json); }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick

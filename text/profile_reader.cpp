@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/text_lookup.h"
+#include "text/text_lookup.h"
 
 namespace tarnwick {
 namespace {

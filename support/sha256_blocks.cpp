@@ -1,4 +1,4 @@
-#include "image/sha256_blocks.h"
+#include "support/sha256_blocks.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TARNWICK_SHA_INSTRUCTIONS 1
