@@ -55,17 +55,16 @@ CTarnwickDlg::CTarnwickDlg(wxWindow* parent, const DialogServices& dialogService
           services.system, progressBar,
           [this](const TransferOutcome& outcome) { ShowTransferEnd(outcome); })) {
     textBuffer[0] = '\0';
-    OnDialogInit();
+    InitialiseControls();
 }
 
 CTarnwickDlg::~CTarnwickDlg() = default;
 
-void CTarnwickDlg::OnDialogInit() {
+void CTarnwickDlg::InitialiseControls() {
     BuildFromTemplate(*this, res::MainDialogTemplate(),
                       [this](wxWindow* parent, wxWindowID id, const wxPoint& pos,
                              const wxSize& size) -> wxWindow* {
                           progressBar.Create(parent, id, pos, size);
-                          progressBar.Bind(wxEVT_PAINT, &CTarnwickDlg::OnBarPaintCounted, this);
                           return &progressBar;
                       });
 #ifdef __WXMSW__
@@ -118,9 +117,7 @@ void CTarnwickDlg::ShowMessage(const char* key) {
 
 bool CTarnwickDlg::TransferRunning() const { return transferRunner->IsRunning(); }
 
-unsigned CTarnwickDlg::ProgressUpdates() const { return transferRunner->ProgressUpdates(); }
-
-void CTarnwickDlg::OnSystemMenuCommand(unsigned id) {
+void CTarnwickDlg::RunSystemCommand(unsigned id) {
     if (!OpensAboutBox(id)) {
         return;
     }
@@ -129,7 +126,7 @@ void CTarnwickDlg::OnSystemMenuCommand(unsigned id) {
 }
 
 void CTarnwickDlg::OnSystemMenuCommand(wxCommandEvent& event) {
-    OnSystemMenuCommand(static_cast<unsigned>(event.GetId()));
+    RunSystemCommand(static_cast<unsigned>(event.GetId()));
 }
 
 void CTarnwickDlg::OnContextMenu(wxContextMenuEvent&) {
@@ -160,7 +157,6 @@ void CTarnwickDlg::OnDialogPaint(wxPaintEvent& event) {
 
 void CTarnwickDlg::OnDeviceTimer(wxTimerEvent& event) {
     const PresenceMonitor::Tick tick = presenceMonitor.OnTimer(static_cast<unsigned>(event.GetId()));
-    devicePresent = presenceMonitor.devicePresent();
     if (tick.decision.statusKey) {
         const std::string key(*tick.decision.statusKey);
         SetControlText(res::kDeviceStatusId, LookupText("message", key.c_str()));
@@ -193,11 +189,6 @@ void CTarnwickDlg::OnClose(wxCloseEvent& event) {
     } else {
         Hide();
     }
-}
-
-void CTarnwickDlg::OnBarPaintCounted(wxPaintEvent& event) {
-    ++barRepaints;
-    event.Skip();
 }
 
 void CTarnwickDlg::EnableCommands(bool enable) {

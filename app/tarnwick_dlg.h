@@ -5,7 +5,7 @@
 // window events into calls of the core:
 //   timer 1            -> OnDeviceTimer       (presence probe)
 //   button 1000        -> OnSystemDataClicked (upgrade command)
-//   About item (0x10)  -> OnSystemMenuCommand
+//   About item (0x10)  -> OnSystemMenuCommand -> RunSystemCommand
 // Everything here runs on the UI thread. The transfer worker runs on a
 // thread of the window's own and reaches the window only through the bar's
 // position and a posted end-of-transfer report.
@@ -52,21 +52,20 @@ public:
     void RunUpgrade(std::optional<std::string> imageFile);
 
     bool TransferRunning() const;
-    bool DevicePresent() const { return devicePresent; }
+    // What the last presence probe found; the presence monitor keeps it.
+    bool DevicePresent() const { return presenceMonitor.devicePresent(); }
     const std::string& ImagePath() const { return imagePath; }
     const CGradientProgressCtrl& ProgressBar() const { return progressBar; }
-    // Paint passes of the bar since the window opened.
-    unsigned BarRepaints() const { return barRepaints; }
-    // Bar updates the worker made in the last transfer.
-    unsigned ProgressUpdates() const;
 
     // The system-menu command `id`: ids 0x10..0x1F open the About box.
-    void OnSystemMenuCommand(unsigned id);
+    void RunSystemCommand(unsigned id);
 
 private:
     class UpgradeSeamImpl;
 
-    void OnDialogInit();
+    // Builds the controls from template 102 and gives them their texts,
+    // colours and timer, once, at construction.
+    void InitialiseControls();
     void SetControlText(int id, const char* text);
     void ShowMessage(const char* key);
     void EnableCommands(bool enable);
@@ -80,7 +79,6 @@ private:
     void OnSystemDataClicked(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
-    void OnBarPaintCounted(wxPaintEvent& event);
 #ifdef __WXMSW__
     const wxIcon& OnDragIconQuery() const { return windowIcon; }
     void AppendAboutToSystemMenu();
@@ -93,13 +91,11 @@ private:
     PresenceMonitor presenceMonitor;
 
     wxIcon windowIcon;
-    bool devicePresent = false;
     CGradientProgressCtrl progressBar;
     std::string imagePath;
     std::array<char, kTextBufferSize> textBuffer;  // UI thread only
 
     wxTimer deviceTimer;
-    unsigned barRepaints = 0;
     // Declared after progressBar: destroyed first, so a running worker is
     // stopped and joined while the bar still exists.
     std::unique_ptr<TransferRunner> transferRunner;

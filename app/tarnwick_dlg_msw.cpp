@@ -24,7 +24,7 @@ void CTarnwickDlg::AppendAboutToSystemMenu() {
 
 WXLRESULT CTarnwickDlg::MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) {
     if (message == WM_SYSCOMMAND && OpensAboutBox(static_cast<unsigned>(wParam))) {
-        OnSystemMenuCommand(static_cast<unsigned>(wParam));
+        RunSystemCommand(static_cast<unsigned>(wParam));
         return 0;
     }
     if (message == WM_QUERYDRAGICON) {

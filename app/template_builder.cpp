@@ -12,12 +12,9 @@
 namespace tarnwick {
 namespace {
 
-// SS_NOPREFIX: the text shows '&' as it is instead of as a mnemonic.
-constexpr std::uint32_t kNoPrefixStyle = 0x80;
-
 wxString LabelOf(const res::ControlTemplate& control) {
     const wxString text = ToWxText(control.text);
-    return (control.style & kNoPrefixStyle) != 0 ? wxControl::EscapeMnemonics(text) : text;
+    return control.ampersands == res::Ampersands::Literal ? wxControl::EscapeMnemonics(text) : text;
 }
 
 void CreateControl(wxDialog& dialog, const res::ControlTemplate& control,

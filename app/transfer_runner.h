@@ -1,6 +1,6 @@
 #pragma once
-// Runs the transfer worker on a thread owned by the window, and carries its
-// reports back to the UI thread without ever making the worker wait:
+// The window's side of a transfer: the worker runs on a TransferThread, and
+// its reports come back to the UI thread without ever making it wait:
 // - progress moves the bar (an atomic store and a coalesced repaint request),
 //   and only when the shown percentage changes, so a transfer causes at most
 //   about a hundred repaints whatever its size;
@@ -9,15 +9,11 @@
 // Destroying the runner stops a running worker and waits for it, so the
 // worker can never outlive the window it reports to.
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
-#include <thread>
 
 #include <wx/event.h>
 
-#include "image/transfer_state.h"
-#include "image/transfer_worker.h"
+#include "image/transfer_thread.h"
 #include "platform/system.h"
 #include "ui/gradient_progress_ctrl.h"
 
@@ -29,7 +25,6 @@ public:
     using FinishedHandler = std::function<void(const TransferOutcome&)>;
 
     TransferRunner(os::System& system, CGradientProgressCtrl& bar, FinishedHandler onFinished);
-    ~TransferRunner() override;
     TransferRunner(const TransferRunner&) = delete;
     TransferRunner& operator=(const TransferRunner&) = delete;
 
@@ -38,22 +33,19 @@ public:
     bool Start(TransferState state);
     // UI thread. From Start until the outcome has been handed over.
     bool IsRunning() const { return running_; }
-    // Bar updates the worker asked for in the last transfer.
-    unsigned ProgressUpdates() const { return progressUpdates_.load(); }
 
 private:
     void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) override;
     void OnFinished(const TransferOutcome& outcome) override;
     void Finish(const TransferOutcome& outcome);
 
-    os::System& system_;
     CGradientProgressCtrl& bar_;
     FinishedHandler onFinished_;
-    std::thread worker_;
-    std::atomic<bool> stop_{false};
-    std::atomic<unsigned> progressUpdates_{0};
     bool running_ = false;  // UI thread only
     int lastPosition_ = 0;  // worker thread only while it runs
+    // Last: destroyed first, so a running worker is stopped and joined
+    // while everything it reports to still exists.
+    TransferThread thread_;
 };
 
 }  // namespace tarnwick

@@ -32,7 +32,7 @@ public:
         dialog_.SetControlText(res::kImageKindId, line.c_str());
     }
 
-    bool DevicePresent() override { return dialog_.devicePresent; }
+    bool DevicePresent() override { return dialog_.DevicePresent(); }
 
     // The window sends what the user picked without asking again. The one
     // thing it checks here, right before the pipe is opened, is that no
@@ -40,7 +40,7 @@ public:
     // boxes are modal, but a queued click or drop may still have run.
     bool ConfirmSend(const ImageFacts&) override { return !dialog_.TransferRunning(); }
 
-    void Refuse(UpgradeRefusal, std::string_view messageKey) override {
+    void Refuse(Refusal, std::string_view messageKey) override {
         dialog_.ShowMessage(std::string(messageKey).c_str());
     }
 

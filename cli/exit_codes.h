@@ -2,6 +2,8 @@
 // Exit codes of tarnwick-cli, after the sysexits convention, shared by every
 // subcommand so that scripts can tell the cases apart.
 
+#include "image/refusal.h"
+
 namespace tarnwick::cli {
 
 inline constexpr int kExitOk = 0;
@@ -15,5 +17,8 @@ inline constexpr int kExitTransferFailed = 74;
 inline constexpr int kExitHungUp = 129;      // SIGHUP, or the console closing
 inline constexpr int kExitInterrupted = 130; // Ctrl-C
 inline constexpr int kExitTerminated = 143;  // SIGTERM
+
+// The exit code of a command that refused a file or the device.
+int ExitCodeFor(Refusal refusal);
 
 }  // namespace tarnwick::cli

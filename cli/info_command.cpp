@@ -30,31 +30,36 @@ struct InfoReport {
     std::string problem;  // set when the file could not be hashed as it was checked
 };
 
-std::string_view VerdictName(ImageVerdict verdict) {
-    switch (verdict) {
-        case ImageVerdict::Sendable: return "sendable";
-        case ImageVerdict::CannotOpen: return "cannot-open";
-        case ImageVerdict::TooShort: return "too-short";
-        case ImageVerdict::NoSignature: return "no-signature";
-        case ImageVerdict::UartImage: return "uart-image";
-        case ImageVerdict::TooLarge: return "too-large";
+// The names the JSON output gives the file checks' refusals.
+std::string_view VerdictName(const std::optional<Refusal>& refusal) {
+    if (!refusal) {
+        return "sendable";
+    }
+    switch (*refusal) {
+        case Refusal::CannotOpen: return "cannot-open";
+        case Refusal::TooShort: return "too-short";
+        case Refusal::NoSignature: return "no-signature";
+        case Refusal::UartImage: return "uart-image";
+        case Refusal::TooLarge: return "too-large";
+        case Refusal::CannotLoad: return "cannot-read";
+        case Refusal::NoDevice:
+        case Refusal::LibraryUnusable:
+        case Refusal::DeviceUnreachable:
+        case Refusal::CannotStart:
+            break;  // only met once the device is involved, which info never is
     }
     return "unknown";
 }
 
-std::string_view ReportVerdict(const InfoReport& report) {
-    return report.problem.empty() ? VerdictName(report.check.verdict) : "cannot-read";
+// A file that passed its check but could not then be hashed as checked is
+// refused as the upgrade command would refuse its load.
+std::optional<Refusal> ReportRefusal(const InfoReport& report) {
+    return report.problem.empty() ? report.check.refusal : std::optional(Refusal::CannotLoad);
 }
 
-int ExitCodeFor(const InfoReport& report) {
-    if (!report.problem.empty()) {
-        return kExitCannotRead;
-    }
-    switch (report.check.verdict) {
-        case ImageVerdict::Sendable: return kExitOk;
-        case ImageVerdict::CannotOpen: return kExitCannotRead;
-        default: return kExitNotAnImage;
-    }
+int ExitCodeOf(const InfoReport& report) {
+    const std::optional<Refusal> refusal = ReportRefusal(report);
+    return refusal ? ExitCodeFor(*refusal) : kExitOk;
 }
 
 std::string Explanation(const InfoReport& report) {
@@ -62,24 +67,31 @@ std::string Explanation(const InfoReport& report) {
         return report.problem;
     }
     const std::string size = std::to_string(report.check.fileSize);
-    switch (report.check.verdict) {
-        case ImageVerdict::Sendable:
-            return "The image can be sent to the device.";
-        case ImageVerdict::CannotOpen:
+    if (!report.check.refusal) {
+        return "The image can be sent to the device.";
+    }
+    switch (*report.check.refusal) {
+        case Refusal::CannotOpen:
             return "The file cannot be opened or read: it is missing, is a folder or a special file, or you "
                    "may not read it. Check the path and the file's permissions.";
-        case ImageVerdict::TooShort:
+        case Refusal::TooShort:
             return "The file is too short to be an image: it has " + size +
                    " bytes, and an image has at least 1028 (a 1024-byte header and 4 payload bytes). It may "
                    "have been cut short; copy or download it again.";
-        case ImageVerdict::NoSignature:
+        case Refusal::NoSignature:
             return "The file is not an image: its first byte is not '$'. Choose a .rad image file.";
-        case ImageVerdict::UartImage:
+        case Refusal::UartImage:
             return "The image is made for the serial (UART) port and cannot be sent over USB. Choose the USB "
                    "image for this device.";
-        case ImageVerdict::TooLarge:
+        case Refusal::TooLarge:
             return "The file has " + size +
                    " bytes, 4 GiB or more, which is too large to be an image. Check that this is the right file.";
+        case Refusal::NoDevice:
+        case Refusal::LibraryUnusable:
+        case Refusal::DeviceUnreachable:
+        case Refusal::CannotLoad:
+        case Refusal::CannotStart:
+            break;  // not a file check's refusal
     }
     return {};
 }
@@ -88,11 +100,6 @@ std::string Hex32(std::uint32_t value) {
     char text[11];
     std::snprintf(text, sizeof text, "0x%08" PRIx32, value);
     return text;
-}
-
-std::string DateText(const ImageStatus& status) {
-    return std::to_string(status.dateFirst) + "/" + std::to_string(status.dateSecond) + "/" +
-           std::to_string(status.year);
 }
 
 // Streams the file's bytes 0..19 and 1024..end through two hashes. The file
@@ -129,7 +136,7 @@ InfoReport MakeReport(const std::string& path) {
         report.statusText =
             ComposeImageStatusText(texts.Lookup(kMessageSection, report.check.status->key), *report.check.status);
     }
-    if (report.check.verdict == ImageVerdict::Sendable) {
+    if (!report.check.refusal) {
         HashSentBytes(system.files, report);
     }
     return report;
@@ -145,7 +152,7 @@ void PrintText(const InfoReport& report) {
         out << label << ':' << std::string(label.size() < 20 ? 20 - label.size() : 1, ' ') << value << '\n';
     };
     line("File", report.path);
-    if (check.verdict != ImageVerdict::CannotOpen) {
+    if (check.refusal != Refusal::CannotOpen) {
         line("Real file size", std::to_string(check.fileSize) + " bytes");
     }
     if (check.header) {
@@ -172,8 +179,8 @@ void PrintText(const InfoReport& report) {
         out << kSentLabel << ": " << report.hashes->sent << '\n';
         out << kPayloadLabel << ": " << report.hashes->payload << '\n';
     }
-    const bool sendable = ExitCodeFor(report) == kExitOk;
-    line("Verdict", sendable ? "sendable" : "not sendable (" + std::string(ReportVerdict(report)) + ")");
+    const bool sendable = ExitCodeOf(report) == kExitOk;
+    line("Verdict", sendable ? "sendable" : "not sendable (" + std::string(VerdictName(ReportRefusal(report))) + ")");
     std::cout << out.str();
     if (sendable) {
         std::cout << Explanation(report) << '\n';
@@ -186,16 +193,15 @@ void PrintJson(const InfoReport& report) {
     const ImageCheck& check = report.check;
     JsonObject json;
     json.Add("path", report.path);
-    json.Add("verdict", ReportVerdict(report));
-    json.AddBool("sendable", ExitCodeFor(report) == kExitOk);
+    json.Add("verdict", VerdictName(ReportRefusal(report)));
+    json.AddBool("sendable", ExitCodeOf(report) == kExitOk);
     json.Add("message", Explanation(report));
-    const std::string_view refusal = report.problem.empty() ? RefusalKey(check.verdict) : "1020";
-    if (refusal.empty()) {
-        json.AddNull("refusal_key");
+    if (const std::optional<Refusal> refusal = ReportRefusal(report)) {
+        json.Add("refusal_key", RefusalMessageKey(*refusal));
     } else {
-        json.Add("refusal_key", refusal);
+        json.AddNull("refusal_key");
     }
-    if (check.verdict == ImageVerdict::CannotOpen) {
+    if (check.refusal == Refusal::CannotOpen) {
         json.AddNull("file_size");
     } else {
         json.AddNumber("file_size", static_cast<std::int64_t>(check.fileSize));
@@ -265,7 +271,7 @@ void AddInfoCommand(CLI::App& app, int& exitCode) {
         } else {
             PrintText(report);
         }
-        exitCode = ExitCodeFor(report);
+        exitCode = ExitCodeOf(report);
     });
 }
 

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tarnwick;
     BytesAsFile file(data, size);
     const ImageCheck check = CheckImageFile(file, "image.rad");
-    Require((check.verdict == ImageVerdict::TooShort) == (size < kHeaderReadSize));
+    Require((check.refusal == Refusal::TooShort) == (size < kHeaderReadSize));
     if (size < kHeaderReadSize) {
         return 0;
     }
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const ImageHeader& header = *check.header;
-    Require((check.verdict == ImageVerdict::UartImage) == (header.port == 0));
+    Require((check.refusal == Refusal::UartImage) == (header.port == 0));
     StartByteAddress(header);
     Require(!FlashTypeName(header.flashType).empty());
     if (check.status) {

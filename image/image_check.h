@@ -9,6 +9,7 @@
 #include <string>
 
 #include "image/image_header.h"
+#include "image/refusal.h"
 #include "platform/system.h"
 
 namespace tarnwick {
@@ -16,25 +17,15 @@ namespace tarnwick {
 // An image is held in memory whole and counted in 32 bits.
 inline constexpr std::uint64_t kImageSizeLimit = std::uint64_t{1} << 32;
 
-enum class ImageVerdict {
-    Sendable,
-    CannotOpen,   // cannot be opened or read ("1020")
-    TooShort,     // fewer than 1028 bytes ("1023")
-    NoSignature,  // first byte is not '$' ("1022")
-    UartImage,    // port byte 0 ("1022")
-    TooLarge,     // 4 GiB or more ("1022")
-};
-
 struct ImageCheck {
-    ImageVerdict verdict = ImageVerdict::CannotOpen;
+    // Nothing when the file may be sent; else CannotOpen, TooShort,
+    // NoSignature, UartImage or TooLarge.
+    std::optional<Refusal> refusal = Refusal::CannotOpen;
     std::optional<ImageHeader> header;   // set once the signature was found
     std::optional<ImageStatus> status;   // the kind line, when the type has one
     std::uint64_t fileSize = 0;          // the real size, when it could be asked
     std::string prefix;                  // the first bytes, as they were read
 };
-
-// The "message" key of the box that refuses this verdict; empty for Sendable.
-std::string_view RefusalKey(ImageVerdict verdict);
 
 ImageCheck CheckImageFile(os::FileReader& files, const std::string& path);
 

@@ -86,15 +86,16 @@ std::optional<ImageStatus> ImageStatusKey(const ImageHeader& header) {
     }
 }
 
+std::string DateText(const ImageStatus& status) {
+    return std::to_string(status.dateFirst) + "/" + std::to_string(status.dateSecond) + "/" +
+           std::to_string(status.year);
+}
+
 std::string ComposeImageStatusText(std::string_view lookedUpText, const ImageStatus& status) {
     std::string text(UpToTerminator(lookedUpText));
     if (status.withDate) {
         text += ' ';
-        text += std::to_string(status.dateFirst);
-        text += '/';
-        text += std::to_string(status.dateSecond);
-        text += '/';
-        text += std::to_string(status.year);
+        text += DateText(status);
     }
     if (text.size() > kStatusTextLimit) {
         text.resize(kStatusTextLimit);

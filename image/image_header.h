@@ -61,4 +61,8 @@ std::optional<ImageStatus> ImageStatusKey(const ImageHeader& header);
 // text is data, never a format. The result holds at most 259 characters.
 std::string ComposeImageStatusText(std::string_view lookedUpText, const ImageStatus& status);
 
+// A dated image's date as every front end writes it: "first/second/year",
+// for instance "24/12/2025".
+std::string DateText(const ImageStatus& status);
+
 }  // namespace tarnwick

@@ -8,70 +8,31 @@
 namespace tarnwick {
 namespace {
 
-UpgradeRefusal RefusalOf(ImageVerdict verdict) {
-    switch (verdict) {
-        case ImageVerdict::CannotOpen:
-            return UpgradeRefusal::CannotOpen;
-        case ImageVerdict::TooShort:
-            return UpgradeRefusal::TooShort;
-        case ImageVerdict::NoSignature:
-            return UpgradeRefusal::NoSignature;
-        case ImageVerdict::UartImage:
-            return UpgradeRefusal::UartImage;
-        case ImageVerdict::TooLarge:
-        case ImageVerdict::Sendable:
-            break;
-    }
-    return UpgradeRefusal::TooLarge;
-}
-
-std::optional<UpgradeRefusal> LoadRefusalOf(const os::LoadedFile& file, const ImageCheck& checked) {
+std::optional<Refusal> LoadRefusalOf(const os::LoadedFile& file, const ImageCheck& checked) {
     switch (file.status) {
         case os::FileStatus::Ok:
             break;
         case os::FileStatus::TooLarge:
-            return UpgradeRefusal::TooLarge;
+            return Refusal::TooLarge;
         case os::FileStatus::CannotOpen:
         case os::FileStatus::ReadError:
         case os::FileStatus::NoMemory:
-            return UpgradeRefusal::CannotLoad;
+            return Refusal::CannotLoad;
     }
     // The file may have changed since its header was checked (and the user
     // was shown its kind): what is sent must be what was checked.
     if (file.data == nullptr || !IsFileChecked(checked, {file.data.get(), file.size})) {
-        return UpgradeRefusal::CannotLoad;
+        return Refusal::CannotLoad;
     }
     return std::nullopt;
 }
 
-UpgradeRun Refused(UpgradeSeam& seam, UpgradeRefusal refusal) {
+UpgradeRun Refused(UpgradeSeam& seam, Refusal refusal) {
     seam.Refuse(refusal, RefusalMessageKey(refusal));
     return {UpgradeEnd::Refused, refusal};
 }
 
 }  // namespace
-
-std::string_view RefusalMessageKey(UpgradeRefusal refusal) {
-    switch (refusal) {
-        case UpgradeRefusal::CannotOpen:
-        case UpgradeRefusal::CannotLoad:
-            return "1020";
-        case UpgradeRefusal::NoDevice:
-        case UpgradeRefusal::DeviceUnreachable:
-            return "1021";
-        case UpgradeRefusal::NoSignature:
-        case UpgradeRefusal::UartImage:
-        case UpgradeRefusal::TooLarge:
-            return "1022";
-        case UpgradeRefusal::TooShort:
-            return "1023";
-        case UpgradeRefusal::LibraryUnusable:
-            return "1031";
-        case UpgradeRefusal::CannotStart:
-            return "1032";
-    }
-    return "1032";
-}
 
 UpgradeCommand::UpgradeCommand(os::FileReader& files, os::LibraryLoader& libraries, os::HandleIo& io)
     : files_(files), libraries_(libraries), io_(io) {}
@@ -85,17 +46,14 @@ UpgradeRun UpgradeCommand::Run(UpgradeSeam& seam) {
     seam.StoreImagePath(path);
 
     const ImageCheck check = CheckImageFile(files_, path);
-    if (!check.header) {
-        return Refused(seam, RefusalOf(check.verdict));
-    }
     if (check.status) {
         seam.ShowImageKind(*check.status);
     }
-    if (check.verdict != ImageVerdict::Sendable) {
-        return Refused(seam, RefusalOf(check.verdict));
+    if (check.refusal) {
+        return Refused(seam, *check.refusal);
     }
     if (!seam.DevicePresent()) {
-        return Refused(seam, UpgradeRefusal::NoDevice);
+        return Refused(seam, Refusal::NoDevice);
     }
 
     ImageFacts facts{path, *check.header, check.fileSize,
@@ -106,10 +64,10 @@ UpgradeRun UpgradeCommand::Run(UpgradeSeam& seam) {
 
     const DeviceCall call = DeviceLibrary(libraries_).OpenFile(kPipeName);
     if (call.status != LibraryStatus::Called) {
-        return Refused(seam, UpgradeRefusal::LibraryUnusable);
+        return Refused(seam, Refusal::LibraryUnusable);
     }
     if (call.handle == os::kInvalidHandle) {
-        return Refused(seam, UpgradeRefusal::DeviceUnreachable);
+        return Refused(seam, Refusal::DeviceUnreachable);
     }
     std::unique_ptr<os::DevicePipe> pipe = io_.Adopt(call.handle);
 
@@ -127,7 +85,7 @@ UpgradeRun UpgradeCommand::Run(UpgradeSeam& seam) {
     state.pipe = std::move(pipe);
     state.sent = 0;
     if (!seam.StartTransfer(std::move(state), facts)) {
-        return Refused(seam, UpgradeRefusal::CannotStart);
+        return Refused(seam, Refusal::CannotStart);
     }
     seam.RearmPresenceTimer(kPresencePeriodAfterStart);
     return {UpgradeEnd::Started, std::nullopt};

@@ -40,6 +40,7 @@
 #include <string_view>
 
 #include "image/image_header.h"
+#include "image/refusal.h"
 #include "image/transfer_state.h"
 #include "platform/system.h"
 
@@ -47,22 +48,6 @@ namespace tarnwick {
 
 inline constexpr const char* kPipeName = "PIPE00";
 inline constexpr std::chrono::milliseconds kPresencePeriodAfterStart{1000};
-
-enum class UpgradeRefusal {
-    CannotOpen,         // "1020": the header read could not open or read the file
-    TooShort,           // "1023": fewer than 1028 bytes
-    NoSignature,        // "1022": first byte is not '$'
-    UartImage,          // "1022": port byte 0
-    TooLarge,           // "1022": 4 GiB or more
-    NoDevice,           // "1021": devicePresent was false
-    LibraryUnusable,    // "1031": library missing, or without "open_file"
-    DeviceUnreachable,  // "1021": "open_file" gave -1
-    CannotLoad,         // "1020": the whole-file load failed or came back short
-    CannotStart,        // "1032": the front end could not start the transfer
-};
-
-// The "message" key for a refusal.
-std::string_view RefusalMessageKey(UpgradeRefusal refusal);
 
 // What the file looked like when it was handed over, for front ends that
 // say more than the window does (the CLI's confirmation and summary).
@@ -91,7 +76,7 @@ public:
     // ask on a terminal.
     virtual bool ConfirmSend(const ImageFacts& facts) = 0;
     // Reports the one refusal that ends this run.
-    virtual void Refuse(UpgradeRefusal refusal, std::string_view messageKey) = 0;
+    virtual void Refuse(Refusal refusal, std::string_view messageKey) = 0;
     // Starts TransferWorker::Run(std::move(state), ...) on a thread of the
     // front end's own, or returns false when it cannot. Must not block on
     // the transfer.
@@ -109,7 +94,7 @@ enum class UpgradeEnd {
 
 struct UpgradeRun {
     UpgradeEnd end = UpgradeEnd::Cancelled;
-    std::optional<UpgradeRefusal> refusal;
+    std::optional<Refusal> refusal;
 };
 
 class UpgradeCommand {

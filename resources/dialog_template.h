@@ -18,10 +18,14 @@ enum class ControlKind {
     Icon,         // shows icon `iconId`
 };
 
+// Whether a control's text shows '&' as it is, instead of marking the next
+// letter as its mnemonic.
+enum class Ampersands { Mnemonic, Literal };
+
 struct ControlTemplate {
     int id;
     ControlKind kind;
-    std::uint32_t style;  // the whole Windows style value, kept for the record
+    Ampersands ampersands;
     std::string_view text;
     int x;
     int y;
@@ -30,24 +34,13 @@ struct ControlTemplate {
     int iconId = 0;
 };
 
-struct FontTemplate {
-    std::string_view face;
-    int points;
-    int weight;
-    int charset;
-};
-
 struct DialogTemplate {
     int id;
     std::string_view caption;
-    std::uint32_t style;
-    std::uint32_t exStyle;
     int x;
     int y;
     int width;
     int height;
-    FontTemplate font;
-    int language;
     std::span<const ControlTemplate> controls;  // template order = tab order
 };
 

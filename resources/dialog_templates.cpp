@@ -13,37 +13,35 @@ namespace {
 // Dialog 102, the main window. The captions of 2, 1000 and 1002 are only
 // placeholders: the window replaces them from lang.ini before it is shown.
 constexpr std::array kMainControls{
-    ControlTemplate{kCancelId, ControlKind::PushButton, 0x50010000, "Cancel", 196, 31, 78, 25},
-    ControlTemplate{kUpgradeGroupId, ControlKind::GroupBox, 0x50000007, kUpgradeGroupCaption,
+    ControlTemplate{kCancelId, ControlKind::PushButton, Ampersands::Mnemonic, "Cancel", 196, 31, 78, 25},
+    ControlTemplate{kUpgradeGroupId, ControlKind::GroupBox, Ampersands::Mnemonic, kUpgradeGroupCaption,
                     7, 15, 112, 54},
-    ControlTemplate{kSystemDataButtonId, ControlKind::PushButton, 0x50010000, "System Data",
+    ControlTemplate{kSystemDataButtonId, ControlKind::PushButton, Ampersands::Mnemonic, "System Data",
                     11, 28, 103, 34},
-    ControlTemplate{kDeviceStatusId, ControlKind::Text, 0x50020000, "Static", 161, 64, 163, 12},
-    ControlTemplate{kProgressBarId, ControlKind::ProgressBar, 0x50800001, "", 7, 82, 317, 12},
-    ControlTemplate{kImageKindId, ControlKind::Text, 0x50020000, "", 7, 108, 156, 8},
-    ControlTemplate{kTransferEndId, ControlKind::Text, 0x50020000, "", 226, 105, 98, 11},
-    ControlTemplate{kMakerAddressId, ControlKind::Text, 0x50020000, kMakerAddress,
+    ControlTemplate{kDeviceStatusId, ControlKind::Text, Ampersands::Mnemonic, "Static", 161, 64, 163, 12},
+    ControlTemplate{kProgressBarId, ControlKind::ProgressBar, Ampersands::Mnemonic, "", 7, 82, 317, 12},
+    ControlTemplate{kImageKindId, ControlKind::Text, Ampersands::Mnemonic, "", 7, 108, 156, 8},
+    ControlTemplate{kTransferEndId, ControlKind::Text, Ampersands::Mnemonic, "", 226, 105, 98, 11},
+    ControlTemplate{kMakerAddressId, ControlKind::Text, Ampersands::Mnemonic, kMakerAddress,
                     104, 139, 105, 8},
 };
 
 constexpr DialogTemplate kMainDialog{
-    kMainDialogId, "Quillon", 0x90C800C0, 0x00040000, 0, 0, 331, 154,
-    FontTemplate{"System", 12, 400, 129}, 1033, kMainControls,
+    kMainDialogId, "Quillon", 0, 0, 331, 154, kMainControls,
 };
 
 // Dialog 100, the About box. It shows the program's one icon (5).
 constexpr std::array kAboutControls{
-    ControlTemplate{kStaticId, ControlKind::Icon, 0x50000003, "", 11, 17, 20, 20, kAppIconId},
-    ControlTemplate{kStaticId, ControlKind::Text, 0x50020080, "Quillon Tarnwick Version 1.0",
+    ControlTemplate{kStaticId, ControlKind::Icon, Ampersands::Mnemonic, "", 11, 17, 20, 20, kAppIconId},
+    ControlTemplate{kStaticId, ControlKind::Text, Ampersands::Literal, "Quillon Tarnwick Version 1.0",
                     40, 10, 119, 8},
-    ControlTemplate{kStaticId, ControlKind::Text, 0x50020000,
+    ControlTemplate{kStaticId, ControlKind::Text, Ampersands::Mnemonic,
                     "Copyright (C) Vantrel Co., Ltd.", 40, 25, 119, 8},
-    ControlTemplate{kOkId, ControlKind::DefaultPushButton, 0x50030001, "OK", 178, 7, 50, 16},
+    ControlTemplate{kOkId, ControlKind::DefaultPushButton, Ampersands::Mnemonic, "OK", 178, 7, 50, 16},
 };
 
 constexpr DialogTemplate kAboutDialog{
-    kAboutDialogId, "About Tarnwick", 0x80C800C8, 0, 0, 0, 235, 55,
-    FontTemplate{"MS Shell Dlg", 8, 0, 1}, 1042, kAboutControls,
+    kAboutDialogId, "About Tarnwick", 0, 0, 235, 55, kAboutControls,
 };
 
 }  // namespace

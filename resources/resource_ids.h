@@ -9,7 +9,6 @@ inline constexpr int kAboutDialogId = 100;
 inline constexpr int kAboutMenuTextId = 101;  // string: the About item's text
 inline constexpr int kMainDialogId = 102;
 inline constexpr int kAppIconId = 5;
-inline constexpr int kVersionRecordId = 1;
 
 // The About item of the system menu (and, on GTK, of the context menu).
 // Only the low four bits of a system command are free for the application.

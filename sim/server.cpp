@@ -20,13 +20,11 @@
 #include <vector>
 
 #include "platform/posix/descriptor.h"
-#include "sim/payload_sink.h"
+#include "sim/incoming_transfer.h"
 #include "sim/request_line.h"
 #include "sim/sim_paths.h"
 #include "sim/write_all.h"
 #include "sim/sim_protocol.h"
-#include "sim/stream_check.h"
-#include "sim/throttle.h"
 #include "sim/transfer_record.h"
 
 namespace tarnwick::sim {
@@ -84,8 +82,6 @@ private:
 
     void Answer(int fd, const Request& request);
     void HandleConnection(int fd, RequestBytes bytes);
-    void Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early);
-    std::string WaitForHangUp(int fd);
     void Finish(TransferRecord record);
     void WriteReport();  // with recordsMutex_ held
     void SetAttached(bool attached);
@@ -320,124 +316,11 @@ void Simulator::HandleConnection(int fd, RequestBytes bytes) {
         return;
     }
     if (SendAll(fd, kYesAnswer)) {
-        Transfer(fd, request.pipeName,
-                 std::span<const std::uint8_t>(bytes.data + request.length, bytes.count - request.length));
+        IncomingTransfer transfer(options_, stopping_, fd, nextIndex_++, request.pipeName);
+        Finish(transfer.Receive(
+            std::span<const std::uint8_t>(bytes.data + request.length, bytes.count - request.length)));
     }
     pipeBusy_ = false;
-}
-
-std::string Simulator::WaitForHangUp(int fd) {
-    while (!stopping_) {
-        // Not POLLIN: unread bytes are waiting, and they stay unread.
-        pollfd wait{fd, POLLRDHUP, 0};
-        const int ready = poll(&wait, 1, kStopCheckMs);
-        if (ready > 0 && (wait.revents & (POLLHUP | POLLRDHUP | POLLERR))) {
-            return "stalled";
-        }
-    }
-    return "sim-stopped";
-}
-
-void Simulator::Transfer(int fd, const std::string& pipeName, std::span<const std::uint8_t> early) {
-    TransferRecord record;
-    record.index = nextIndex_++;
-    record.pipeName = pipeName;
-
-    Descriptor store;
-    if (!options_.storeDir.empty()) {
-        record.storedPath = options_.storeDir + "/transfer-" + std::to_string(record.index) + ".bin";
-        store = Descriptor(open(record.storedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (store.get() < 0) {
-            std::fprintf(stderr, "vantrel-sim: cannot store payload in %s: %s\n", record.storedPath.c_str(),
-                         std::strerror(errno));
-        }
-    }
-
-    StreamCheck check;
-    PayloadSink sink(store.get());
-    const std::optional<std::uint64_t> limit = options_.dropAfter ? options_.dropAfter : options_.stallAfter;
-    std::optional<SteadyClock::time_point> firstByte;
-    std::optional<Throttle> throttle;
-    std::uint8_t headerBuffer[kHeaderPacketBytes];
-
-    // The request line and the start of the stream may have come in one
-    // read; the limits were not looked at for those bytes, so trim them.
-    if (!early.empty()) {
-        firstByte = SteadyClock::now();
-        throttle.emplace(options_.rate, *firstByte);
-        const std::uint64_t allowed = limit ? check.BytesUntilPayload(*limit) : early.size();
-        sink.Append(check.Feed(early.first(static_cast<std::size_t>(std::min<std::uint64_t>(early.size(), allowed)))));
-        throttle->Took(early.size());
-    }
-
-    std::string outcome;
-    while (outcome.empty()) {
-        if (check.refused()) {
-            outcome = StreamStateName(check.state());
-            break;
-        }
-        if (stopping_) {
-            outcome = "sim-stopped";
-            break;
-        }
-        // The header is read apart, so that everything read into the sink
-        // is payload and lands where it is hashed from, without a copy.
-        const bool inHeader = check.state() == StreamState::AwaitingHeader;
-        std::span<std::uint8_t> into =
-            inHeader ? std::span<std::uint8_t>(headerBuffer, kHeaderPacketBytes - check.headerBytes()) : sink.Space();
-        if (limit) {
-            const std::uint64_t left = check.BytesUntilPayload(*limit);
-            if (left == 0) {
-                outcome = options_.dropAfter ? "dropped" : WaitForHangUp(fd);
-                break;
-            }
-            into = into.first(static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left)));
-        }
-        if (throttle && throttle->limited()) {
-            into = into.first(throttle->Allowance(SteadyClock::now(), into.size()));
-            if (into.empty()) {
-                std::this_thread::sleep_for(
-                    std::min<std::chrono::nanoseconds>(throttle->WaitTime(), std::chrono::milliseconds(kStopCheckMs)));
-                continue;
-            }
-        }
-        const ssize_t got = recv(fd, into.data(), into.size(), MSG_DONTWAIT);
-        if (got > 0) {
-            if (!firstByte) {
-                // Pacing and timing start with the stream, not with the
-                // pipe request: the tool may take its time in between.
-                firstByte = SteadyClock::now();
-                throttle.emplace(options_.rate, *firstByte);
-            }
-            const std::size_t count = static_cast<std::size_t>(got);
-            throttle->Took(count);
-            const std::span<const std::uint8_t> payload = check.Feed(into.first(count));
-            if (!inHeader) {
-                sink.Commit(payload.size());
-            }
-        } else if (got == 0) {
-            outcome = check.state() == StreamState::ReceivingPayload ? "complete" : StreamStateName(check.state());
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-            pollfd wait{fd, POLLIN, 0};
-            poll(&wait, 1, kStopCheckMs);
-        } else {
-            outcome = "connection-error";
-        }
-    }
-    const auto lastByte = SteadyClock::now();
-
-    const PayloadSink::Result sunk = sink.Finish();
-    record.headerBytes = check.headerBytes();
-    record.header = check.header();
-    record.payloadBytes = check.payloadBytes();
-    record.payloadSha256 = sunk.sha256;
-    record.outcome = outcome;
-    record.seconds = firstByte ? std::chrono::duration<double>(lastByte - *firstByte).count() : 0.0;
-    if (!record.storedPath.empty() && !sunk.stored) {
-        std::fprintf(stderr, "vantrel-sim: storing the payload of transfer %u failed\n", record.index);
-        record.storedPath.clear();
-    }
-    Finish(std::move(record));
 }
 
 void Simulator::Finish(TransferRecord record) {

@@ -82,7 +82,7 @@ void CGradientProgressCtrl::SetPosition(std::int32_t pos)
     ScheduleRepaint();
 }
 
-std::int32_t CGradientProgressCtrl::GetPosition() const
+std::int32_t CGradientProgressCtrl::Position() const
 {
     return position.load(std::memory_order_relaxed);
 }
@@ -136,7 +136,7 @@ void CGradientProgressCtrl::PaintPass(wxDC& dc, const wxSize& clientSize) const
                                percentVisible};
     // One reading of the position serves the whole pass, so a pass never
     // mixes two positions; a change meanwhile brings its own repaint.
-    const BarPlan plan = PlanBar(settings, GetPosition(), emptyColor, ButtonFace(),
+    const BarPlan plan = PlanBar(settings, Position(), emptyColor, ButtonFace(),
                                  clientSize.x, clientSize.y);
     dc.SetPen(*wxTRANSPARENT_PEN);
     if (!plan.offScreen) {

@@ -43,9 +43,9 @@ public:
     void SetPosition(std::int32_t pos);
     // The window's own location keeps its wx spelling.
     using wxControl::SetPosition;
-    // Any thread. The bar's position (hides wxWindow::GetPosition; use
-    // GetRect() or wxWindow::GetPosition() for the window's location).
-    std::int32_t GetPosition() const;
+    // Any thread. The bar's position (not the window's location, which
+    // keeps its wx name GetPosition).
+    std::int32_t Position() const;
 
     // These store the value only; it shows at the next paint pass.
     void SetLeftColor(Colour colour);
@@ -59,8 +59,6 @@ public:
     Colour GetRightColor() const { return rightColor; }
     Colour GetPercentColor() const { return percentColor; }
     bool IsPercentVisible() const { return percentVisible; }
-    // The button-face colour read at construction: the unfilled part.
-    Colour GetEmptyColor() const { return emptyColor; }
 
     // One whole paint pass onto `dc`, whose client area is `clientSize`
     // with its top-left corner at (0, 0). OnBarPaint calls it with the

@@ -10,10 +10,46 @@ set(CMAKE_CXX_COMPILER ${TARNWICK_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARNWICK_MINGW_TRIPLE}-windres)
 
 # Libraries and headers come from the MinGW-w64 tree only, never from the
-# build machine's /usr; programs (windres, wx-config, wine) from the build
-# machine. A prefix given in CMAKE_PREFIX_PATH (a wxMSW in the cache) is
-# searched as it is, not under the root.
+# build machine's /usr; programs (windres, wine) from the build machine.
 set(CMAKE_FIND_ROOT_PATH /usr/${TARNWICK_MINGW_TRIPLE})
+# The prefixes scripts/deps-windows builds in its cache for this target
+# (wxMSW, GoogleTest, CLI11) live outside that tree; each becomes a root of
+# its own, and CMake leaves a path already under a root as it is, so
+# wx-config, headers, libraries and CMake packages are found there. The
+# newest complete one of each is taken unless CMAKE_PREFIX_PATH names one.
+if(DEFINED ENV{TARNWICK_CACHE})
+  set(_tarnwick_cache "$ENV{TARNWICK_CACHE}")
+elseif(DEFINED ENV{XDG_CACHE_HOME})
+  set(_tarnwick_cache "$ENV{XDG_CACHE_HOME}/tarnwick")
+else()
+  set(_tarnwick_cache "$ENV{HOME}/.cache/tarnwick")
+endif()
+set(_tarnwick_prefixes ${CMAKE_PREFIX_PATH})
+if(DEFINED ENV{CMAKE_PREFIX_PATH})
+  string(REPLACE ":" ";" _tarnwick_env_prefixes "$ENV{CMAKE_PREFIX_PATH}")
+  list(APPEND _tarnwick_prefixes ${_tarnwick_env_prefixes})
+endif()
+foreach(_tarnwick_dep IN ITEMS "wxmsw-*-${TARNWICK_MINGW_TRIPLE}"
+                               "googletest-*-${TARNWICK_MINGW_TRIPLE}" "cli11-*")
+  string(REPLACE "*" ".*" _tarnwick_pattern "${_tarnwick_dep}")
+  set(_tarnwick_given FALSE)
+  foreach(_tarnwick_prefix IN LISTS _tarnwick_prefixes)
+    get_filename_component(_tarnwick_name "${_tarnwick_prefix}" NAME)
+    if(_tarnwick_name MATCHES "^${_tarnwick_pattern}$")
+      set(_tarnwick_given TRUE)
+    endif()
+  endforeach()
+  file(GLOB _tarnwick_found LIST_DIRECTORIES true "${_tarnwick_cache}/${_tarnwick_dep}")
+  list(SORT _tarnwick_found COMPARE NATURAL ORDER DESCENDING)
+  foreach(_tarnwick_prefix IN LISTS _tarnwick_found)
+    if(NOT _tarnwick_given AND EXISTS "${_tarnwick_prefix}/.tarnwick-complete")
+      list(APPEND CMAKE_PREFIX_PATH "${_tarnwick_prefix}")
+      list(APPEND _tarnwick_prefixes "${_tarnwick_prefix}")
+      set(_tarnwick_given TRUE)
+    endif()
+  endforeach()
+endforeach()
+list(APPEND CMAKE_FIND_ROOT_PATH ${_tarnwick_prefixes})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

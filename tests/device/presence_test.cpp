@@ -59,9 +59,10 @@ TEST(DecidePresence, FollowsTheProbe) {
 // Handles closed through the fake, in order.
 class RecordingHandles final : public os::HandleIo {
 public:
-    os::WriteResult Write(os::Handle, std::span<const std::uint8_t>,
-                          std::chrono::milliseconds) override {
-        return {};
+    // A presence probe only ever closes the handle it got.
+    std::unique_ptr<os::DevicePipe> Adopt(os::Handle) override {
+        ADD_FAILURE() << "a probe's handle was adopted for writing";
+        return nullptr;
     }
     void Close(os::Handle handle) override { closed.push_back(handle); }
 

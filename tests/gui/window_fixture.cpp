@@ -51,6 +51,17 @@ std::unique_ptr<os::LoadedLibrary> FolderLibraryLoader::Load(const std::string& 
 std::string DoubleFolder(const std::string& name) { return test::DoubleDir(name); }
 std::string StandInFolder() { return test::BinDir(); }
 
+PaintCounter::PaintCounter(wxWindow& window) : window_(window) {
+    window_.Bind(wxEVT_PAINT, &PaintCounter::OnPaint, this);
+}
+
+PaintCounter::~PaintCounter() { window_.Unbind(wxEVT_PAINT, &PaintCounter::OnPaint, this); }
+
+void PaintCounter::OnPaint(wxPaintEvent& event) {
+    ++passes_;
+    event.Skip();
+}
+
 WindowFixture::WindowFixture()
     : process_(folder.File("tarnwick")),
       system_{libraries, os::RealSystem().handles, os::RealSystem().files,

@@ -70,6 +70,23 @@ std::string DoubleFolder(const std::string& name);
 // The folder of the stand-in library that reaches the simulator.
 std::string StandInFolder();
 
+// Counts the paint passes a window gets, through the window's own paint
+// events, from its making until it goes.
+class PaintCounter {
+public:
+    explicit PaintCounter(wxWindow& window);
+    ~PaintCounter();
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+    unsigned passes() const { return passes_; }
+
+private:
+    void OnPaint(wxPaintEvent& event);
+
+    wxWindow& window_;
+    unsigned passes_ = 0;
+};
+
 class WindowFixture {
 public:
     WindowFixture();

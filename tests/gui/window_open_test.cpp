@@ -57,7 +57,7 @@ TEST(WindowOpens, WithTheBarEmptyAndItsColoursSet) {
     const CGradientProgressCtrl& bar = window.ProgressBar();
     EXPECT_EQ(bar.GetLowLimit(), 0);
     EXPECT_EQ(bar.GetHighLimit(), 100);
-    EXPECT_EQ(bar.GetPosition(), 0);
+    EXPECT_EQ(bar.Position(), 0);
 
     // The label and colours show in the pixels: at position 0 no band is
     // drawn and the label reads "0%" in green.
@@ -228,8 +228,8 @@ TEST(AboutBox, NotOpenedByOtherSystemCommands) {
                 about->EndModal(wxID_OK);
             }
         });
-        window.OnSystemMenuCommand(0xF060);  // close, as the system spells it
-        window.OnSystemMenuCommand(0x20);
+        window.RunSystemCommand(0xF060);  // close, as the system spells it
+        window.RunSystemCommand(0x20);
         WindowFixture::PumpFor(std::chrono::milliseconds(50));
     });
     EXPECT_FALSE(aboutSeen);

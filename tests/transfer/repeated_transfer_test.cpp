@@ -24,7 +24,7 @@ public:
     void ShowImageKind(const ImageStatus&) override {}
     bool DevicePresent() override { return true; }
     bool ConfirmSend(const ImageFacts&) override { return true; }
-    void Refuse(UpgradeRefusal refusal, std::string_view) override { refused = refusal; }
+    void Refuse(Refusal refusal, std::string_view) override { refused = refusal; }
     bool StartTransfer(TransferState state, const ImageFacts&) override {
         worker_ = std::thread([this, state = std::move(state)]() mutable {
             TransferWorker(system_.sleeper, system_.clock).Run(std::move(state), *this, stop_);
@@ -42,7 +42,7 @@ public:
         }
     }
 
-    std::optional<UpgradeRefusal> refused;
+    std::optional<Refusal> refused;
     std::optional<TransferOutcome> outcome;
 
 private:

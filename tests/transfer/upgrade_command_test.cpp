@@ -37,7 +37,7 @@ public:
         confirmedFacts = facts;
         return confirm;
     }
-    void Refuse(UpgradeRefusal refusal, std::string_view key) override {
+    void Refuse(Refusal refusal, std::string_view key) override {
         events.push_back("refuse " + std::string(key));
         refusals.push_back(refusal);
     }
@@ -59,7 +59,7 @@ public:
     bool confirm = true;
     bool startWorks = true;
     Events events;
-    std::vector<UpgradeRefusal> refusals;
+    std::vector<Refusal> refusals;
     std::optional<ImageFacts> confirmedFacts;
     std::optional<TransferState> started;
     bool libraryLoadedAtStart = false;
@@ -155,20 +155,20 @@ TEST_F(UpgradeCommandTest, FileChecksRefuseInOrderBeforeTheDeviceIsTouched) {
         std::optional<std::string> content;
         bool present;
         Events tail;
-        UpgradeRefusal refusal;
+        Refusal refusal;
     };
     std::string shortButSigned = ImageBytes().Port(1).Flash(1).AsString();
     shortButSigned.resize(1027);
     const std::vector<Case> cases = {
-        {"missing", std::nullopt, true, {"refuse 1020"}, UpgradeRefusal::CannotOpen},
-        {"1027 bytes", shortButSigned, true, {"refuse 1023"}, UpgradeRefusal::TooShort},
-        {"empty", std::string(), true, {"refuse 1023"}, UpgradeRefusal::TooShort},
+        {"missing", std::nullopt, true, {"refuse 1020"}, Refusal::CannotOpen},
+        {"1027 bytes", shortButSigned, true, {"refuse 1023"}, Refusal::TooShort},
+        {"empty", std::string(), true, {"refuse 1023"}, Refusal::TooShort},
         {"no signature", ImageBytes().Signature('#').Port(1).AsString(), true, {"refuse 1022"},
-         UpgradeRefusal::NoSignature},
+         Refusal::NoSignature},
         {"UART e-flash", ImageBytes().Port(0).Flash(1).AsString(), true, {"kind 1027", "refuse 1022"},
-         UpgradeRefusal::UartImage},
+         Refusal::UartImage},
         {"dated serial, no device", ImageBytes().Port(1).Flash(2).StartAddressBytes(0, 0, 1, 0).AsString(),
-         false, {"kind 1029", "present?", "refuse 1021"}, UpgradeRefusal::NoDevice},
+         false, {"kind 1029", "present?", "refuse 1021"}, Refusal::NoDevice},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,7 +199,7 @@ TEST_F(UpgradeCommandTest, UnusableLibraryRefusesWith1031AndIsNotKeptLoaded) {
         libraries.hasOpenFile = !missingEntry;
         seam.events.clear();
         const UpgradeRun run = Run();
-        EXPECT_EQ(run.refusal, UpgradeRefusal::LibraryUnusable);
+        EXPECT_EQ(run.refusal, Refusal::LibraryUnusable);
         EXPECT_EQ(seam.events.back(), "refuse 1031");
         EXPECT_EQ(files.wholeLoads, 0);
         ExpectNothingKept();
@@ -210,7 +210,7 @@ TEST_F(UpgradeCommandTest, InvalidPipeHandleRefusesWith1021InsteadOfSending) {
     files.files["/images/a.rad"] = UsbEflashImage(10);
     FakeLibraries::openFileHandle = os::kInvalidHandle;
     const UpgradeRun run = Run();
-    EXPECT_EQ(run.refusal, UpgradeRefusal::DeviceUnreachable);
+    EXPECT_EQ(run.refusal, Refusal::DeviceUnreachable);
     EXPECT_EQ(seam.events.back(), "refuse 1021");
     EXPECT_EQ(files.wholeLoads, 0);
     EXPECT_EQ(pipe.closes(), 0);
@@ -226,7 +226,7 @@ TEST_F(UpgradeCommandTest, LoadFailuresAfterThePipeIsOpenCloseItAndSaySo) {
         os::FileStatus status;
         std::optional<std::string> changedTo;
         const char* key;
-        UpgradeRefusal refusal;
+        Refusal refusal;
     };
     std::string shrunk = UsbEflashImage(10);
     shrunk.resize(1027);
@@ -235,14 +235,14 @@ TEST_F(UpgradeCommandTest, LoadFailuresAfterThePipeIsOpenCloseItAndSaySo) {
     std::string otherKind = ImageBytes().Port(1).Flash(3).AsString();
     otherKind.resize(1024 + 10, '\x5A');
     const std::vector<Case> cases = {
-        {"too large", os::FileStatus::TooLarge, std::nullopt, "1022", UpgradeRefusal::TooLarge},
-        {"gone", os::FileStatus::CannotOpen, std::nullopt, "1020", UpgradeRefusal::CannotLoad},
-        {"read error", os::FileStatus::ReadError, std::nullopt, "1020", UpgradeRefusal::CannotLoad},
-        {"no memory", os::FileStatus::NoMemory, std::nullopt, "1020", UpgradeRefusal::CannotLoad},
-        {"shrunk below 1028", os::FileStatus::Ok, shrunk, "1020", UpgradeRefusal::CannotLoad},
-        {"replaced by a UART image", os::FileStatus::Ok, uart, "1020", UpgradeRefusal::CannotLoad},
-        {"replaced by another kind", os::FileStatus::Ok, otherKind, "1020", UpgradeRefusal::CannotLoad},
-        {"grown", os::FileStatus::Ok, UsbEflashImage(11), "1020", UpgradeRefusal::CannotLoad},
+        {"too large", os::FileStatus::TooLarge, std::nullopt, "1022", Refusal::TooLarge},
+        {"gone", os::FileStatus::CannotOpen, std::nullopt, "1020", Refusal::CannotLoad},
+        {"read error", os::FileStatus::ReadError, std::nullopt, "1020", Refusal::CannotLoad},
+        {"no memory", os::FileStatus::NoMemory, std::nullopt, "1020", Refusal::CannotLoad},
+        {"shrunk below 1028", os::FileStatus::Ok, shrunk, "1020", Refusal::CannotLoad},
+        {"replaced by a UART image", os::FileStatus::Ok, uart, "1020", Refusal::CannotLoad},
+        {"replaced by another kind", os::FileStatus::Ok, otherKind, "1020", Refusal::CannotLoad},
+        {"grown", os::FileStatus::Ok, UsbEflashImage(11), "1020", Refusal::CannotLoad},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,7 +269,7 @@ TEST_F(UpgradeCommandTest, TransferThatCannotStartGivesEverythingBackAndDoesNotR
     files.files["/images/a.rad"] = UsbEflashImage(10);
     seam.startWorks = false;
     const UpgradeRun run = Run();
-    EXPECT_EQ(run.refusal, UpgradeRefusal::CannotStart);
+    EXPECT_EQ(run.refusal, Refusal::CannotStart);
     EXPECT_EQ(seam.events, (Events{"choose", "store /images/a.rad", "kind 1027", "present?", "confirm",
                                    "start", "refuse 1032"}));
     EXPECT_EQ(pipe.closes(), 1);

@@ -1,0 +1,25 @@
+#include "cli/exit_codes.h"
+
+namespace tarnwick::cli {
+
+int ExitCodeFor(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::CannotOpen:
+        case Refusal::CannotLoad:
+            return kExitCannotRead;
+        case Refusal::TooShort:
+        case Refusal::NoSignature:
+        case Refusal::UartImage:
+        case Refusal::TooLarge:
+            return kExitNotAnImage;
+        case Refusal::NoDevice:
+        case Refusal::LibraryUnusable:
+        case Refusal::DeviceUnreachable:
+            return kExitNoDevice;
+        case Refusal::CannotStart:
+            break;
+    }
+    return kExitTransferFailed;
+}
+
+}  // namespace tarnwick::cli

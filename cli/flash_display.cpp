@@ -1,0 +1,75 @@
+#include "cli/flash_display.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "support/sha256.h"
+
+namespace tarnwick::cli {
+
+void SharedProgress::OnProgress(int, std::uint64_t sent, std::uint64_t) {
+    sent_.store(sent, std::memory_order_relaxed);
+}
+
+void SharedProgress::OnPipeClosed(std::span<const std::uint8_t> payload) {
+    SentPayload sent{clock_.Now(), {}};
+    Sha256 hash;
+    hash.Update(payload);
+    sent.sha256 = hash.FinishHex();
+    std::lock_guard lock(mutex_);
+    sentPayload_ = std::move(sent);
+}
+
+void SharedProgress::OnFinished(const TransferOutcome& outcome) {
+    std::lock_guard lock(mutex_);
+    outcome_ = outcome;
+    ended_.notify_all();
+}
+
+std::optional<TransferOutcome> SharedProgress::WaitForEnd(std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    ended_.wait_for(lock, wait, [this] { return outcome_.has_value(); });
+    return outcome_;
+}
+
+std::optional<SharedProgress::SentPayload> SharedProgress::sentPayload() {
+    std::lock_guard lock(mutex_);
+    return sentPayload_;
+}
+
+void ProgressDisplay::Show(std::uint64_t sent, Seconds elapsed) {
+    if (!shown_) {
+        return;
+    }
+    if (terminal_) {
+        DrawLine(ProgressLine(sent, payload_, elapsed));
+    } else if (const auto line = plain_.Next(sent, payload_, elapsed)) {
+        std::printf("%s\n", line->c_str());
+        std::fflush(stdout);
+    }
+}
+
+void ProgressDisplay::Finish(std::uint64_t sent, Seconds elapsed) {
+    if (shown_ && terminal_) {
+        DrawLine(ProgressLine(sent, payload_, elapsed));
+        EndLineInPlace();
+    }
+}
+
+void ProgressDisplay::EndLineInPlace() {
+    if (lineOpen_) {
+        std::printf("\n");
+        std::fflush(stdout);
+        lineOpen_ = false;
+        drawnWidth_ = 0;
+    }
+}
+
+void ProgressDisplay::DrawLine(const std::string& line) {
+    std::printf("\r%-*s", static_cast<int>(std::max(line.size(), drawnWidth_)), line.c_str());
+    std::fflush(stdout);
+    drawnWidth_ = line.size();
+    lineOpen_ = true;
+}
+
+}  // namespace tarnwick::cli
