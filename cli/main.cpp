@@ -6,6 +6,7 @@
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
     CLI::App app{"Sends .rad firmware and system-data images to a GPS device on USB."};
+    app.set_version_flag("--version", "tarnwick-cli " TARNWICK_VERSION);
     app.require_subcommand(1);
     int exitCode = kExitOk;
     AddInfoCommand(app, exitCode);

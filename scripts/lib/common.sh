@@ -10,6 +10,9 @@ TARNWICK_PACKAGES=(
   libwxgtk3.2-dev
   xvfb xauth imagemagick fonts-nanum
   clang libclang-rt-14-dev
+  # The Debian package: its Depends come from dpkg-shlibdeps, which CPack
+  # runs on what `file` calls ELF; its desktop entry is validated.
+  dpkg-dev file desktop-file-utils
 )
 
 as_root() {

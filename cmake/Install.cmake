@@ -1,0 +1,60 @@
+# What `cmake --install` and the package lay out on Linux.
+#
+# The programs look for lang.ini and the device library beside their own
+# executable, so an installation keeps the build tree's arrangement: one
+# private folder, lib/tarnwick, holds the programs with everything they read
+# beside them. bin/ holds relative symlinks into it; /proc/self/exe and the
+# loader's $ORIGIN both name the real file behind a symlink, so a program
+# started from bin/ still finds its own folder, under any prefix.
+#
+# Component simulator: vantrel-sim and the stand-in libVantrelUSB.so, which
+# on Linux are the only device there is. Everything else is component
+# tarnwick. Test programs and test doubles have no install rules.
+if(NOT UNIX)
+  return()
+endif()
+
+include(GNUInstallDirs)
+
+# Not CMAKE_INSTALL_LIBDIR: this is a program's private folder, not a place
+# the loader searches, and it must not move with the multiarch triplet.
+set(TARNWICK_INSTALL_APPDIR lib/tarnwick)
+file(RELATIVE_PATH tarnwick_bin_to_app /${CMAKE_INSTALL_BINDIR} /${TARNWICK_INSTALL_APPDIR})
+
+# The program into the private folder and its link into bin/. The link is
+# made in the build tree and installed as it is, so that it is recorded in
+# the install manifest and lands in DESTDIR like any other file.
+function(tarnwick_install_program target component)
+  install(TARGETS ${target} RUNTIME DESTINATION ${TARNWICK_INSTALL_APPDIR} COMPONENT ${component})
+  set(link ${CMAKE_BINARY_DIR}/install-links/${target})
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
+  file(CREATE_LINK ${tarnwick_bin_to_app}/${target} ${link} SYMBOLIC)
+  install(FILES ${link} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+endfunction()
+
+tarnwick_install_program(tarnwick-cli tarnwick)
+# English beside the programs, as in the build tree; every language in a
+# folder of its own, to be copied beside them in its place.
+install(FILES ${CMAKE_SOURCE_DIR}/lang/en/lang.ini DESTINATION ${TARNWICK_INSTALL_APPDIR} COMPONENT tarnwick)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/lang/ DESTINATION ${TARNWICK_INSTALL_APPDIR}/lang COMPONENT tarnwick
+  FILES_MATCHING PATTERN lang.ini)
+
+tarnwick_install_program(vantrel-sim simulator)
+install(TARGETS vantrel_usb_standin LIBRARY DESTINATION ${TARNWICK_INSTALL_APPDIR} COMPONENT simulator)
+
+if(TARGET tarnwick)
+  tarnwick_install_program(tarnwick tarnwick)
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/tarnwick_icon.xpm
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME tarnwick.xpm COMPONENT tarnwick)
+  # The entry names the program and its icon by absolute path, which is only
+  # known once the prefix is: `cmake --install --prefix` may choose it then,
+  # and the package builds under /usr.
+  install(CODE "
+    set(tarnwick_desktop_template \"${CMAKE_SOURCE_DIR}/resources/tarnwick.desktop.in\")
+    set(tarnwick_desktop_scratch \"${CMAKE_BINARY_DIR}/install-desktop\")
+    set(tarnwick_desktop_exec \"${CMAKE_INSTALL_BINDIR}/tarnwick\")
+    set(tarnwick_desktop_icon \"${CMAKE_INSTALL_DATADIR}/pixmaps/tarnwick.xpm\")
+    set(tarnwick_desktop_dir \"${CMAKE_INSTALL_DATADIR}/applications\")
+    include(\"${CMAKE_CURRENT_LIST_DIR}/InstallDesktopEntry.cmake\")"
+    COMPONENT tarnwick)
+endif()
