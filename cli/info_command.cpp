@@ -189,10 +189,9 @@ void PrintText(const InfoReport& report) {
     }
 }
 
-void PrintJson(const InfoReport& report) {
+// The verdict, its message and key, and the file's real size.
+void AddVerdict(JsonObject& json, const InfoReport& report) {
     const ImageCheck& check = report.check;
-    JsonObject json;
-    json.Add("path", report.path);
     json.Add("verdict", VerdictName(ReportRefusal(report)));
     json.AddBool("sendable", ExitCodeOf(report) == kExitOk);
     json.Add("message", Explanation(report));
@@ -206,39 +205,51 @@ void PrintJson(const InfoReport& report) {
     } else {
         json.AddNumber("file_size", static_cast<std::int64_t>(check.fileSize));
     }
-    if (check.header) {
-        const ImageHeader& header = *check.header;
-        JsonObject fields;
-        fields.AddNumber("port", header.port)
-            .Add("port_kind", IsUsbImage(header) ? "usb" : "uart")
-            .AddNumber("flash_type", header.flashType)
-            .Add("flash_type_name", FlashTypeName(header.flashType))
-            .AddNumber("start_address", header.startAddress)
-            .AddNumber("start_byte_address", StartByteAddress(header))
-            .AddNumber("file_size", header.fileSize)
-            .AddNumber("packet_count", header.packetCount)
-            .AddBool("dated", IsDated(header))
-            .AddNumber("date_first", header.dateFirst)
-            .AddNumber("date_second", header.dateSecond)
-            .AddNumber("date_year", header.dateYear);
-        json.AddRaw("header", fields.Text());
-        json.AddNumber("payload_size", static_cast<std::int64_t>(check.fileSize - kHeaderAreaSize));
-    } else {
+}
+
+// Every header field as it was decoded, and the payload's size.
+void AddHeader(JsonObject& json, const ImageCheck& check) {
+    if (!check.header) {
         json.AddNull("header");
         json.AddNull("payload_size");
+        return;
     }
-    if (check.status && check.status->withDate) {
-        json.Add("date", DateText(*check.status));
+    const ImageHeader& header = *check.header;
+    JsonObject fields;
+    fields.AddNumber("port", header.port)
+        .Add("port_kind", IsUsbImage(header) ? "usb" : "uart")
+        .AddNumber("flash_type", header.flashType)
+        .Add("flash_type_name", FlashTypeName(header.flashType))
+        .AddNumber("start_address", header.startAddress)
+        .AddNumber("start_byte_address", StartByteAddress(header))
+        .AddNumber("file_size", header.fileSize)
+        .AddNumber("packet_count", header.packetCount)
+        .AddBool("dated", IsDated(header))
+        .AddNumber("date_first", header.dateFirst)
+        .AddNumber("date_second", header.dateSecond)
+        .AddNumber("date_year", header.dateYear);
+    json.AddRaw("header", fields.Text());
+    json.AddNumber("payload_size", static_cast<std::int64_t>(check.fileSize - kHeaderAreaSize));
+}
+
+// The kind line the window would show, with its date.
+void AddKindLine(JsonObject& json, const InfoReport& report) {
+    const std::optional<ImageStatus>& status = report.check.status;
+    if (status && status->withDate) {
+        json.Add("date", DateText(*status));
     } else {
         json.AddNull("date");
     }
-    if (check.status) {
-        json.Add("status_key", check.status->key);
+    if (status) {
+        json.Add("status_key", status->key);
         json.Add("status_text", report.statusText.value_or(""));
     } else {
         json.AddNull("status_key");
         json.AddNull("status_text");
     }
+}
+
+void AddHashes(JsonObject& json, const InfoReport& report) {
     if (report.hashes) {
         json.Add("sha256_sent", report.hashes->sent);
         json.Add("sha256_payload", report.hashes->payload);
@@ -246,6 +257,15 @@ void PrintJson(const InfoReport& report) {
         json.AddNull("sha256_sent");
         json.AddNull("sha256_payload");
     }
+}
+
+void PrintJson(const InfoReport& report) {
+    JsonObject json;
+    json.Add("path", report.path);
+    AddVerdict(json, report);
+    AddHeader(json, report.check);
+    AddKindLine(json, report);
+    AddHashes(json, report);
     std::cout << json.Text() << '\n';
 }
 
