@@ -46,7 +46,7 @@ CTarnwickDlg::CTarnwickDlg(wxWindow* parent, const DialogServices& dialogService
     : wxDialog(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       services(dialogServices),
-      textLookup(services.system.process, services.system.files),
+      textLookup(services.system.process, services.system.profiles),
       deviceLibrary(services.system.libraries),
       presenceMonitor(deviceLibrary, services.system.handles),
       windowIcon(AppIcon()),

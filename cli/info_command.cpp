@@ -132,7 +132,7 @@ InfoReport MakeReport(const std::string& path) {
     report.path = path;
     report.check = CheckImageFile(system.files, path);
     if (report.check.status) {
-        const TextLookup texts(system.process, system.files);
+        const TextLookup texts(system.process, system.profiles);
         report.statusText =
             ComposeImageStatusText(texts.Lookup(kMessageSection, report.check.status->key), *report.check.status);
     }

@@ -9,6 +9,7 @@
 #include "text/text_lookup.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "platform/profile_rules.h"
 #include "support/json_text.h"
 
 namespace tarnwick::cli {
@@ -96,21 +97,23 @@ void AddTextsCommand(CLI::App& app, int& exitCode) {
     texts->callback([options, iniOption, &exitCode] {
         os::System& system = os::RealSystem();
         const std::string path = iniOption->count() > 0 ? options->iniPath
-                                                         : TextLookup(system.process, system.files).IniPath();
-        const std::optional<std::string> ini = ReadIniFile(system.files, path);
+                                                         : TextLookup(system.process, system.profiles).IniPath();
+        // Whether the file can be read at all is asked apart: the reader
+        // says only "missing" for a file it cannot read.
+        const bool readable = !path.empty() && system.files.ReadText(path, os::kIniSizeLimit).has_value();
         std::vector<ShownText> shown;
         for (const TextKey& key : kTextKeys) {
-            shown.push_back({&key, ini ? FindProfileString(*ini, key.section, key.key) : std::nullopt});
+            shown.push_back({&key, readable ? system.profiles.Find(path, key.section, key.key) : std::nullopt});
         }
         if (options->json) {
             PrintJson(shown);
         } else {
             PrintText(path, shown);
         }
-        if (!ini) {
+        if (!readable) {
             WarnUnreadable(path);
         }
-        exitCode = ini ? kExitOk : kExitCannotRead;
+        exitCode = readable ? kExitOk : kExitCannotRead;
     });
 }
 

@@ -7,10 +7,12 @@
 #include <string_view>
 
 #include "text/text_keys.h"
+#include "platform/profile_rules.h"
 #include "text/text_lookup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tarnwick;
+    using os::FindProfileString;
     if (size == 0) {
         return 0;
     }

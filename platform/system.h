@@ -18,6 +18,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tarnwick::os {
 
@@ -141,6 +142,19 @@ public:
                                                 std::size_t sizeLimit) = 0;
 };
 
+// ---- INI files --------------------------------------------------------------
+
+class ProfileStrings {
+public:
+    virtual ~ProfileStrings() = default;
+    // The value of `key` in `section` of the INI file at `path`, as the
+    // system's private-profile reader gives it: at most 259 characters,
+    // read afresh at every call. Nullopt when the file, the section or the
+    // key is missing.
+    virtual std::optional<std::string> Find(const std::string& path, std::string_view section,
+                                            std::string_view key) = 0;
+};
+
 // ---- Time ------------------------------------------------------------------
 
 class Clock {
@@ -169,6 +183,7 @@ struct System {
     LibraryLoader& libraries;
     HandleIo& handles;
     FileReader& files;
+    ProfileStrings& profiles;
     Clock& clock;
     Sleeper& sleeper;
     Process& process;

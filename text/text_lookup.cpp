@@ -22,20 +22,14 @@ std::string LangIniPathBeside(std::string_view executablePath) {
     return path;
 }
 
-TextLookup::TextLookup(os::Process& process, os::FileReader& files) : process_(process), files_(files) {}
+TextLookup::TextLookup(os::Process& process, os::ProfileStrings& profiles)
+    : process_(process), profiles_(profiles) {}
 
 std::string TextLookup::IniPath() const { return LangIniPathBeside(process_.ExecutablePath()); }
 
-std::optional<std::string> ReadIniFile(os::FileReader& files, const std::string& path) {
-    if (path.empty()) {
-        return std::nullopt;
-    }
-    return files.ReadText(path, kIniSizeLimit);
-}
-
 std::string TextLookup::Lookup(std::string_view section, std::string_view key) const {
-    const std::optional<std::string> text = ReadIniFile(files_, IniPath());
-    return text ? ReadProfileString(*text, section, key) : std::string();
+    const std::string path = IniPath();
+    return path.empty() ? std::string() : profiles_.Find(path, section, key).value_or(std::string());
 }
 
 }  // namespace tarnwick

@@ -1,4 +1,5 @@
 #include "platform/posix/posix_system.h"
+#include "platform/profile_rules.h"
 
 #include <climits>
 #include <thread>
@@ -28,10 +29,11 @@ System& RealSystem() {
     static posix::FdHandleIo handles;
     static posix::PosixFileAccess fileAccess;
     static CheckedFileReader files(fileAccess);
+    static RulesProfileStrings profiles(files);
     static posix::SteadyClock clock;
     static posix::ThreadSleeper sleeper;
     static posix::LinuxProcess process;
-    static System system{libraries, handles, files, clock, sleeper, process};
+    static System system{libraries, handles, files, profiles, clock, sleeper, process};
     return system;
 }
 

@@ -27,10 +27,11 @@ System& RealSystem() {
     static win32::Win32HandleIo handles;
     static win32::Win32FileAccess fileAccess;
     static CheckedFileReader files(fileAccess);
+    static win32::Win32ProfileStrings profiles;
     static win32::TickClock clock;
     static win32::Win32Sleeper sleeper;
     static win32::Win32Process process;
-    static System system{libraries, handles, files, clock, sleeper, process};
+    static System system{libraries, handles, files, profiles, clock, sleeper, process};
     return system;
 }
 

@@ -23,6 +23,13 @@ public:
     std::unique_ptr<OpenFile> Open(const std::string& path, Sharing sharing, std::uint64_t& size) override;
 };
 
+// The system's own private-profile reader, GetPrivateProfileStringA.
+class Win32ProfileStrings final : public ProfileStrings {
+public:
+    std::optional<std::string> Find(const std::string& path, std::string_view section,
+                                    std::string_view key) override;
+};
+
 class TickClock final : public Clock {
 public:
     std::chrono::steady_clock::time_point Now() override;

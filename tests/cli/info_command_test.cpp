@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/profile_rules.h"
 #include "text/text_lookup.h"
 #include "support/sha256.h"
 #include "tests/cli/cli_run.h"
@@ -15,6 +16,8 @@
 
 namespace tarnwick {
 namespace {
+
+using os::ReadProfileString;
 
 using test::CliResult;
 using test::JsonField;

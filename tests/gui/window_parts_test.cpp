@@ -13,6 +13,7 @@
 #include "app/icon_placement.h"
 #include "app/system_command.h"
 #include "text/text_keys.h"
+#include "platform/profile_rules.h"
 #include "text/text_lookup.h"
 #include "app/utf8_text.h"
 #include "resources/dialog_template.h"
@@ -22,6 +23,8 @@
 
 namespace tarnwick {
 namespace {
+
+using os::ReadProfileString;
 
 TEST(MinimisedIcon, CentresWithDivisionTowardZero) {
     // A 32-pixel icon: (w - 32 + 1) / 2, and -1 / 2 is 0, not -1.

@@ -2,10 +2,14 @@
 
 #include <random>
 
+#include "platform/profile_rules.h"
 #include "text/text_lookup.h"
 
 namespace tarnwick {
 namespace {
+
+using os::ReadProfileString;
+using os::FindProfileString;
 
 // The text as a UTF-16 file with its byte-order mark.
 std::string Utf16(std::u16string_view text, bool bigEndian) {

@@ -6,10 +6,13 @@
 #include <set>
 #include <sstream>
 
+#include "platform/profile_rules.h"
 #include "text/text_lookup.h"
 
 namespace tarnwick {
 namespace {
+
+using os::ReadProfileString;
 
 TEST(TextKeys, EveryKeyIsListedOnceInAKnownSection) {
     std::set<std::pair<std::string_view, std::string_view>> seen;

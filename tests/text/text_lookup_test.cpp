@@ -43,7 +43,7 @@ protected:
     fs::path BesideIni() const { return root_ / "bin" / "lang.ini"; }
 
     FakeProcess process;
-    TextLookup lookup{process, os::RealSystem().files};
+    TextLookup lookup{process, os::RealSystem().profiles};
 
 private:
     fs::path root_;

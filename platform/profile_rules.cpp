@@ -1,6 +1,6 @@
 // Reads one value out of an INI file's text the way the Windows
-// private-profile reader does, so that a lang.ini written for the Windows
-// build shows the same texts here. Decisions where the rules leave room:
+// private-profile reader does, so that a lang.ini shows the same texts on
+// every system. Decisions where the rules leave room:
 // - A UTF-8 byte-order mark at the start is skipped. A file that starts with
 //   a UTF-16 mark (as Notepad's "Unicode" writes) is turned into UTF-8 first.
 // - Lines end at CR, LF or CRLF; a last line without an end still counts.
@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "text/text_lookup.h"
+#include "platform/profile_rules.h"
 
-namespace tarnwick {
+namespace tarnwick::os {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
@@ -208,7 +208,7 @@ std::optional<std::string> FindProfileString(std::string_view iniText, std::stri
         }
         std::string_view value = Unquote(Trim(line.substr(equals + 1)));
         value = value.substr(0, std::min(value.find('\0'), value.size()));
-        return std::string(CutAtCharacter(value, kMaxTextLength));
+        return std::string(CutAtCharacter(value, kProfileValueLimit));
     }
     return std::nullopt;
 }
@@ -217,4 +217,13 @@ std::string ReadProfileString(std::string_view iniText, std::string_view section
     return FindProfileString(iniText, section, key).value_or(std::string());
 }
 
-}  // namespace tarnwick
+std::optional<std::string> RulesProfileStrings::Find(const std::string& path, std::string_view section,
+                                                     std::string_view key) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> text = files_.ReadText(path, kIniSizeLimit);
+    return text ? FindProfileString(*text, section, key) : std::nullopt;
+}
+
+}  // namespace tarnwick::os
