@@ -2,9 +2,11 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
+    tarnwick::os::UseUtf8Output();
     CLI::App app{"Sends .rad firmware and system-data images to a GPS device on USB."};
     app.set_version_flag("--version", "tarnwick-cli " TARNWICK_VERSION);
     app.require_subcommand(1);

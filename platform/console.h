@@ -9,4 +9,9 @@ enum class StandardStream { Input, Output, Error };
 
 bool IsTerminal(StandardStream stream);
 
+// The texts and the progress line are UTF-8: a console that shows another
+// code page is switched to UTF-8 for this program's output. Terminals that
+// take UTF-8 already are left alone.
+void UseUtf8Output();
+
 }  // namespace tarnwick::os

@@ -21,4 +21,8 @@ int DescriptorOf(StandardStream stream) {
 
 bool IsTerminal(StandardStream stream) { return isatty(DescriptorOf(stream)) == 1; }
 
+// A POSIX terminal takes the bytes as they are, and the locale says how it
+// shows them.
+void UseUtf8Output() {}
+
 }  // namespace tarnwick::os

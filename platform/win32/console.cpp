@@ -26,4 +26,6 @@ bool IsTerminal(StandardStream stream) {
            GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
 }
 
+void UseUtf8Output() { SetConsoleOutputCP(CP_UTF8); }
+
 }  // namespace tarnwick::os

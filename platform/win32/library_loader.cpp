@@ -20,17 +20,27 @@ private:
     HMODULE module_;
 };
 
+// Only the application's folder and System32: a library planted in the
+// current directory is never picked up.
+constexpr DWORD kSearchFolders = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+
 }  // namespace
 
 std::unique_ptr<LoadedLibrary> Win32LibraryLoader::Load(const std::string& name) {
-    // Only the application's folder and System32: a library planted in the
-    // current directory is never picked up.
-    HMODULE module = LoadLibraryExA(name.c_str(), nullptr,
-                                    LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = LoadLibraryExA(name.c_str(), nullptr, kSearchFolders);
     if (module == nullptr) {
         return nullptr;
     }
     return std::make_unique<Win32Library>(module);
+}
+
+bool Win32LibraryLoader::IsOtherArchitecture(const std::string& name) {
+    HMODULE module = LoadLibraryExA(name.c_str(), nullptr, kSearchFolders);
+    if (module != nullptr) {
+        FreeLibrary(module);
+        return false;
+    }
+    return GetLastError() == ERROR_BAD_EXE_FORMAT;
 }
 
 }  // namespace tarnwick::os::win32

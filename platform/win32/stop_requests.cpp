@@ -9,6 +9,14 @@ namespace {
 std::atomic<int> interrupts{0};
 std::atomic<int> endings{0};
 HANDLE wake = nullptr;
+// Set once the command has stopped and no longer counts requests.
+HANDLE released = nullptr;
+
+// Windows ends the process as soon as the handler of a closing console
+// returns (and at the latest about 5 s after the event): the handler waits
+// until the command has stopped after its current piece, which is far
+// sooner, so that the device is not cut off mid-write.
+constexpr DWORD kCloseWaitMs = 4500;
 
 // Runs on a thread of its own that the system starts for each event.
 // Closing the console, logging off and shutting down are a hang-up: the
@@ -26,6 +34,7 @@ BOOL WINAPI CountRequest(DWORD event) {
         case CTRL_SHUTDOWN_EVENT:
             endings.fetch_add(1, std::memory_order_relaxed);
             SetEvent(wake);
+            WaitForSingleObject(released, kCloseWaitMs);
             return TRUE;
         default:
             return FALSE;
@@ -42,10 +51,14 @@ StopRequests::StopRequests() {
     interrupts.store(0);
     endings.store(0);
     wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    released = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(CountRequest, TRUE);
 }
 
+// The handle of the closing console's wait stays open: the handler may
+// still be waiting on it when the process ends.
 StopRequests::~StopRequests() {
+    SetEvent(released);
     SetConsoleCtrlHandler(CountRequest, FALSE);
     CloseHandle(wake);
     wake = nullptr;

@@ -9,12 +9,12 @@ namespace tarnwick::os::win32 {
 class Win32LibraryLoader final : public LibraryLoader {
 public:
     std::unique_ptr<LoadedLibrary> Load(const std::string& name) override;
+    bool IsOtherArchitecture(const std::string& name) override;
 };
 
 class Win32HandleIo final : public HandleIo {
 public:
-    WriteResult Write(Handle handle, std::span<const std::uint8_t> bytes,
-                      std::chrono::milliseconds wait) override;
+    std::unique_ptr<DevicePipe> Adopt(Handle handle) override;
     void Close(Handle handle) override;
 };
 
