@@ -49,7 +49,7 @@ TEST_F(DeviceLibraryTest, OpenDevLoadsLooksUpCallsOnceAndUnloadsBeforeReturning)
 
     EXPECT_EQ(call.status, LibraryStatus::Called);
     EXPECT_EQ(call.handle, 7);
-    const std::vector<std::string> expected{"load libVantrelUSB.so", "find open_dev", "call open_dev",
+    const std::vector<std::string> expected{std::string("load ") + kDeviceLibraryName, "find open_dev", "call open_dev",
                                             "unload"};
     EXPECT_EQ(loader.events(), expected);
     EXPECT_EQ(loader.loadedNow(), 0);
@@ -63,7 +63,7 @@ TEST_F(DeviceLibraryTest, OpenFilePassesThePipeNameAndUnloadsBeforeReturning) {
     EXPECT_EQ(call.status, LibraryStatus::Called);
     EXPECT_EQ(call.handle, 9);
     EXPECT_EQ(g_pipeNameSeen, "PIPE00");
-    const std::vector<std::string> expected{"load libVantrelUSB.so", "find open_file",
+    const std::vector<std::string> expected{std::string("load ") + kDeviceLibraryName, "find open_file",
                                             "call open_file", "unload"};
     EXPECT_EQ(loader.events(), expected);
 }
@@ -88,7 +88,7 @@ TEST_F(DeviceLibraryTest, UnloadableLibraryIsNotLoadableAndNothingIsLookedUp) {
     EXPECT_EQ(dev.handle, os::kInvalidHandle);
     EXPECT_EQ(file.status, LibraryStatus::NotLoadable);
     EXPECT_EQ(file.handle, os::kInvalidHandle);
-    const std::vector<std::string> expected{"load libVantrelUSB.so", "load libVantrelUSB.so"};
+    const std::vector<std::string> expected{std::string("load ") + kDeviceLibraryName, std::string("load ") + kDeviceLibraryName};
     EXPECT_EQ(loader.events(), expected);
 }
 
@@ -100,7 +100,7 @@ TEST_F(DeviceLibraryTest, MissingEntryIsToldApartAndTheLibraryIsStillUnloaded) {
 
     EXPECT_EQ(call.status, LibraryStatus::EntryMissing);
     EXPECT_EQ(call.handle, os::kInvalidHandle);
-    const std::vector<std::string> expected{"load libVantrelUSB.so", "find open_dev", "unload"};
+    const std::vector<std::string> expected{std::string("load ") + kDeviceLibraryName, "find open_dev", "unload"};
     EXPECT_EQ(loader.events(), expected);
     EXPECT_EQ(loader.loadedNow(), 0);
 }

@@ -1,21 +1,32 @@
 #include "tests/support/temp_dir.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <stdlib.h>
-#include <vector>
+#include <cstdio>
+#include <random>
 
 namespace tarnwick::test {
 
+// A fresh name is taken until one does not exist yet: create_directory
+// says whether it made the folder, so two tests never share one. Only the
+// owner may enter it, which the simulator asks of its socket's folder.
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/tarnwick-test-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    // mkdtemp makes the folder with mode 0700.
-    if (mkdtemp(name.data()) != nullptr) {
-        path_ = name.data();
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);
+    if (error) {
+        return;
+    }
+    std::random_device entropy;
+    std::mt19937_64 names(entropy());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(names()));
+        const fs::path candidate = base / (std::string("tarnwick-test-") + suffix);
+        if (fs::create_directory(candidate, error) && !error) {
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
+            path_ = candidate.generic_string();
+            return;
+        }
     }
 }
 

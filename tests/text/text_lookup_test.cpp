@@ -4,7 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+
+#include "tests/support/temp_dir.h"
 
 namespace tarnwick {
 namespace {
@@ -27,8 +28,7 @@ void WriteFile(const fs::path& path, std::string_view text) {
 class TextLookupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("tarnwick-lookup-" + std::to_string(getpid()));
-        fs::remove_all(root_);
+        root_ = fs::path(folder_.path());
         fs::create_directories(root_ / "bin");
         fs::create_directories(root_ / "elsewhere");
         WriteFile(root_ / "elsewhere" / "lang.ini", "[message]\n1020=from the current directory\n");
@@ -36,16 +36,14 @@ protected:
         fs::current_path(root_ / "elsewhere");
         process.path = (root_ / "bin" / "tarnwick").string();
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(root_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     fs::path BesideIni() const { return root_ / "bin" / "lang.ini"; }
 
     FakeProcess process;
     TextLookup lookup{process, os::RealSystem().profiles};
 
 private:
+    test::TempDir folder_;
     fs::path root_;
     fs::path previous_;
 };
