@@ -176,7 +176,9 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     }
     state.pipe.reset();
     if (wholeImage) {
-        observer.OnPipeClosed({state.image.get() + kHeaderAreaSize, state.imageSize - kHeaderAreaSize});
+        // Below 4 GiB, so the size fits a 32-bit size_t too.
+        observer.OnPipeClosed(
+            {state.image.get() + kHeaderAreaSize, static_cast<std::size_t>(state.imageSize - kHeaderAreaSize)});
     }
     state.image.reset();
     observer.OnFinished(outcome);

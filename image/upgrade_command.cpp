@@ -21,7 +21,7 @@ std::optional<Refusal> LoadRefusalOf(const os::LoadedFile& file, const ImageChec
     }
     // The file may have changed since its header was checked (and the user
     // was shown its kind): what is sent must be what was checked.
-    if (file.data == nullptr || !IsFileChecked(checked, {file.data.get(), file.size})) {
+    if (file.data == nullptr || !IsFileChecked(checked, {file.data.get(), static_cast<std::size_t>(file.size)})) {
         return Refusal::CannotLoad;
     }
     return std::nullopt;

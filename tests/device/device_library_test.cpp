@@ -33,6 +33,20 @@ os::Handle OpenFileGives9(const char* pipeName) {
     return 9;
 }
 
+// The maker's entries on i686 may clean their argument off the stack
+// themselves or leave it to the caller; both must come back to a stack as
+// it was. (On x86-64 these are one and the same convention.)
+#if defined(__i386__)
+#define TARNWICK_STDCALL __attribute__((stdcall))
+#define TARNWICK_CDECL __attribute__((cdecl))
+#else
+#define TARNWICK_STDCALL
+#define TARNWICK_CDECL
+#endif
+extern "C" TARNWICK_STDCALL os::Handle StdcallOpenFile(const char* pipeName) { return pipeName[0] == 'P' ? 11 : 0; }
+extern "C" TARNWICK_CDECL os::Handle CdeclOpenFile(const char* pipeName) { return pipeName[0] == 'P' ? 12 : 0; }
+extern "C" TARNWICK_STDCALL os::Handle StdcallOpenDev() { return 13; }
+
 class DeviceLibraryTest : public ::testing::Test {
 protected:
     void SetUp() override { g_events = &loader.events(); }
@@ -41,6 +55,19 @@ protected:
     FakeLibraryLoader loader;
     DeviceLibrary library{loader};
 };
+
+TEST_F(DeviceLibraryTest, EntriesOfEitherCallingConventionAreCalledAlike) {
+    // Called many times over, a stack pointer left off by even one
+    // argument would soon show.
+    for (int round = 0; round < 1000; ++round) {
+        loader.Offer("open_file", reinterpret_cast<void*>(&StdcallOpenFile));
+        ASSERT_EQ(library.OpenFile("PIPE00").handle, 11);
+        loader.Offer("open_file", reinterpret_cast<void*>(&CdeclOpenFile));
+        ASSERT_EQ(library.OpenFile("PIPE00").handle, 12);
+        loader.Offer("open_dev", reinterpret_cast<void*>(&StdcallOpenDev));
+        ASSERT_EQ(library.OpenDev().handle, 13);
+    }
+}
 
 TEST_F(DeviceLibraryTest, OpenDevLoadsLooksUpCallsOnceAndUnloadsBeforeReturning) {
     loader.Offer("open_dev", reinterpret_cast<void*>(&OpenDevGives7));
