@@ -14,8 +14,6 @@ constexpr DWORD kRelayChunk = 64 * 1024;
 // writer has let go of the pipe.
 constexpr long kWriterCheckMicroseconds = 100'000;
 
-enum class Sent { All, WriterGone, SocketBroken };
-
 class Relay {
 public:
     Relay(OwnedSocket connection, OwnedHandle pipe, HMODULE module)
@@ -38,17 +36,11 @@ public:
                 shutdown(connection_.get(), SD_SEND);
                 return;
             }
-            switch (SendAll(count)) {
-                case Sent::All:
-                    break;
-                case Sent::WriterGone:
-                    // The writer gave up on a device that stopped reading:
-                    // a reset tells the simulator at once, where a close
-                    // would wait behind the bytes it never reads.
-                    Abort();
-                    return;
-                case Sent::SocketBroken:
-                    return;  // closing the pipe breaks the writer's WriteFile
+            if (!SendAll(count)) {
+                // The writer gave up on a device that stopped reading (the
+                // connection is reset as it closes), or the device went
+                // away: closing the pipe breaks a WriteFile still waiting.
+                return;
             }
             DWORD taken = 0;
             if (!ReadFile(pipe_.get(), buffer_.data(), count, &taken, nullptr)) {
@@ -58,7 +50,14 @@ public:
     }
 
 private:
-    Sent SendAll(DWORD count) {
+    // While a send waits for room the connection is set to be reset when it
+    // closes: if the writer gives up, or its process ends before this
+    // thread sees it, the simulator learns at once, where a plain close
+    // would queue behind bytes it never reads. Once the bytes are taken the
+    // close is graceful again, before the writer can go on: a transfer that
+    // ends loses nothing. False when the writer or the connection is gone.
+    bool SendAll(DWORD count) {
+        bool resetOnClose = false;
         for (DWORD sent = 0; sent < count;) {
             const int now = send(connection_.get(), reinterpret_cast<const char*>(buffer_.data()) + sent,
                                  static_cast<int>(count - sent), 0);
@@ -67,17 +66,23 @@ private:
                 continue;
             }
             if (WSAGetLastError() != WSAEWOULDBLOCK) {
-                return Sent::SocketBroken;
+                return false;
+            }
+            if (!resetOnClose) {
+                resetOnClose = SetResetOnClose(true);
             }
             fd_set writable;
             FD_ZERO(&writable);
             FD_SET(connection_.get(), &writable);
             timeval wait{0, kWriterCheckMicroseconds};
             if (select(0, nullptr, &writable, nullptr, &wait) == 0 && WriterGone()) {
-                return Sent::WriterGone;
+                return false;
             }
         }
-        return Sent::All;
+        if (resetOnClose) {
+            SetResetOnClose(false);
+        }
+        return true;
     }
 
     bool WriterGone() const {
@@ -86,9 +91,10 @@ private:
                GetLastError() == ERROR_BROKEN_PIPE;
     }
 
-    void Abort() {
-        const linger reset{1, 0};
-        setsockopt(connection_.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+    bool SetResetOnClose(bool reset) {
+        const linger closing{static_cast<u_short>(reset ? 1 : 0), 0};
+        return setsockopt(connection_.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&closing),
+                          sizeof closing) == 0;
     }
 
     OwnedSocket connection_;
