@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <csignal>
 #include <regex>
+#include <thread>
 
 #include "cli/exit_codes.h"
 #include "tests/support/device_checks.h"
@@ -68,6 +70,38 @@ TEST(WindowsFlash, DroppedConnectionIsAFailureNotASuccess) {
     ASSERT_TRUE(transfer.has_value()) << sim.Log();
     EXPECT_EQ(transfer->outcome, "dropped");
     EXPECT_EQ(transfer->payloadBytes, 100'000u);
+}
+
+// Ctrl-C reaches a Windows console program as CTRL_C_EVENT (Wine turns the
+// signal into it): the first only warns, the second stops after the piece,
+// and what the device stored is an exact prefix.
+TEST(WindowsFlash, SecondCtrlCStopsAfterThePieceWithAnExactPrefixStored) {
+    test::SimProcess sim({.rate = 1'000'000, .tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    test::TempDir dir;
+    const std::string image = dir.File("stopped.rad");
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", std::to_string(20'000'000)}));
+    test::ChildProcess flash(test::WineRun(),
+                             test::UnderWine(test::WindowsCli(), {"flash", test::WindowsPath(image), "--yes"}),
+                             {sim.TcpEnvironment()});
+    ASSERT_TRUE(flash.started());
+    const auto deadline = std::chrono::steady_clock::now() + kWineStart;
+    while (!sim.Status().value_or(test::SimStatus{}).transferRunning && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    flash.Signal(SIGINT);
+    std::this_thread::sleep_for(500ms);
+    flash.Signal(SIGINT);
+    const std::string output = flash.ReadRest(30s);
+    EXPECT_EQ(flash.Wait(5s), cli::kExitInterrupted) << output;
+    EXPECT_THAT(output, HasSubstr("Press Ctrl-C again"));
+    EXPECT_THAT(output, HasSubstr("STOPPED by Ctrl-C"));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    const auto file = testing::ReadFile(image);
+    const auto stored = testing::ReadFile(transfer->storedPath);
+    EXPECT_LT(stored.size(), file.size() - 1024);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024));
 }
 
 // The line after the timestamp ("2024-03-17 12:00:00.000 ").
