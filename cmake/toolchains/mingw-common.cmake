@@ -17,6 +17,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TARNWICK_MINGW_TRIPLE})
 # its own, and CMake leaves a path already under a root as it is, so
 # wx-config, headers, libraries and CMake packages are found there. The
 # newest complete one of each is taken unless CMAKE_PREFIX_PATH names one.
+# A wxMSW prefix is named wxmsw-<version>-<options key>-<triple>, the key
+# being a hash of the configure options it was built with: the newest is
+# the highest version, then the most recently completed build. A prefix
+# named without a key predates the keyed options and is never taken.
 if(DEFINED ENV{TARNWICK_CACHE})
   set(_tarnwick_cache "$ENV{TARNWICK_CACHE}")
 elseif(DEFINED ENV{XDG_CACHE_HOME})
@@ -40,7 +44,30 @@ foreach(_tarnwick_dep IN ITEMS "wxmsw-*-${TARNWICK_MINGW_TRIPLE}"
     endif()
   endforeach()
   file(GLOB _tarnwick_found LIST_DIRECTORIES true "${_tarnwick_cache}/${_tarnwick_dep}")
-  list(SORT _tarnwick_found COMPARE NATURAL ORDER DESCENDING)
+  if(_tarnwick_dep MATCHES "^wxmsw-")
+    # Sorted on "<version>/<stamp time>/<path>": natural order compares the
+    # version's numbers, then the times (seconds since 1970, all ten digits).
+    set(_tarnwick_keyed "")
+    foreach(_tarnwick_prefix IN LISTS _tarnwick_found)
+      get_filename_component(_tarnwick_name "${_tarnwick_prefix}" NAME)
+      if(_tarnwick_name MATCHES "^wxmsw-([0-9][0-9.]*)-[0-9a-f]+-${TARNWICK_MINGW_TRIPLE}$"
+         AND EXISTS "${_tarnwick_prefix}/.tarnwick-complete")
+        set(_tarnwick_version "${CMAKE_MATCH_1}")
+        file(TIMESTAMP "${_tarnwick_prefix}/.tarnwick-complete" _tarnwick_time "%s" UTC)
+        list(APPEND _tarnwick_keyed "${_tarnwick_version}/${_tarnwick_time}/${_tarnwick_prefix}")
+      endif()
+    endforeach()
+    list(SORT _tarnwick_keyed COMPARE NATURAL ORDER DESCENDING)
+    set(_tarnwick_found "")
+    foreach(_tarnwick_entry IN LISTS _tarnwick_keyed)
+      # A match, not a replace: CMake applies a replace's ^ again after
+      # each match, which would eat the path's own leading parts too.
+      string(REGEX MATCH "^[^/]*/[^/]*/(.*)$" _tarnwick_entry "${_tarnwick_entry}")
+      list(APPEND _tarnwick_found "${CMAKE_MATCH_1}")
+    endforeach()
+  else()
+    list(SORT _tarnwick_found COMPARE NATURAL ORDER DESCENDING)
+  endif()
   foreach(_tarnwick_prefix IN LISTS _tarnwick_found)
     if(NOT _tarnwick_given AND EXISTS "${_tarnwick_prefix}/.tarnwick-complete")
       list(APPEND CMAKE_PREFIX_PATH "${_tarnwick_prefix}")
