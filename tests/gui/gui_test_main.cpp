@@ -51,6 +51,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 #endif
+    // A failed assertion inside wx fails the test that caused it, with its
+    // text, instead of opening a box that nobody answers.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& condition,
+                          const wxString& message) {
+        ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << condition.utf8_str() << ": "
+                                              << message.utf8_str();
+    });
     if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
         return 1;
     }

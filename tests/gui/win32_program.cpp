@@ -83,17 +83,35 @@ std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) {
 }  // namespace
 
 ProgramProcess::ProgramProcess(const std::string& program, const std::string& desktop,
-                               const std::vector<std::string>& environment) {
+                               const std::vector<std::string>& environment,
+                               const std::vector<std::string>& arguments, const std::string& logPath) {
     std::string commandLine = "\"" + program + "\"";
+    for (const std::string& argument : arguments) {
+        commandLine += " \"" + argument + "\"";
+    }
     std::string desktopName = desktop;
     std::string block = EnvironmentBlock(environment);
     const std::string folder = program.substr(0, program.find_last_of("/\\"));
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.lpDesktop = desktopName.data();
+    HANDLE log = INVALID_HANDLE_VALUE;
+    if (!logPath.empty()) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = log;
+        startup.hStdError = log;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(),
-                        folder.c_str(), &startup, &info)) {
+    const BOOL created = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
+                                        log != INVALID_HANDLE_VALUE, 0, block.data(), folder.c_str(), &startup,
+                                        &info);
+    if (log != INVALID_HANDLE_VALUE) {
+        CloseHandle(log);
+    }
+    if (!created) {
         return;
     }
     CloseHandle(info.hThread);

@@ -17,10 +17,12 @@ namespace tarnwick::gui_test {
 
 class ProgramProcess {
 public:
-    // Starts `program` on `desktop` (the test's own), with `environment`
-    // entries ("NAME=value") added to the test's own environment.
+    // Starts `program` with `arguments` on `desktop` (the test's own), with
+    // `environment` entries ("NAME=value") added to the test's own
+    // environment, and its standard output and error in `logPath` if given.
     ProgramProcess(const std::string& program, const std::string& desktop,
-                   const std::vector<std::string>& environment = {});
+                   const std::vector<std::string>& environment = {},
+                   const std::vector<std::string>& arguments = {}, const std::string& logPath = {});
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
     // A program still running is ended.
