@@ -43,7 +43,20 @@ int ExitCodeAfter(TransferResult result, std::optional<os::EndRequest> ending) {
     return kExitTransferFailed;
 }
 
-std::string RefusalText(Refusal refusal, const std::string& path, bool libraryUsable) {
+// What the command knows of the device library when it refuses.
+enum class LibraryState { Usable, Unusable, OtherWidth };
+
+// A library built for the other width cannot be loaded by this program at
+// all; the user can only run the build that matches it.
+std::string OtherWidthText() {
+    constexpr int kProgramBits = sizeof(void*) * 8;
+    constexpr int kLibraryBits = kProgramBits == 64 ? 32 : 64;
+    return std::string(kDeviceLibraryName) + " is a " + std::to_string(kLibraryBits) +
+           "-bit library and this tarnwick-cli is " + std::to_string(kProgramBits) + "-bit: use the win" +
+           std::to_string(kLibraryBits) + " build";
+}
+
+std::string RefusalText(Refusal refusal, const std::string& path, LibraryState library) {
     switch (refusal) {
         case Refusal::CannotOpen:
             return "cannot open or read " + path;
@@ -56,12 +69,17 @@ std::string RefusalText(Refusal refusal, const std::string& path, bool libraryUs
         case Refusal::TooLarge:
             return path + " is 4 GiB or larger, too large to be an image";
         case Refusal::NoDevice:
-            return libraryUsable ? std::string("no device is connected")
-                                 : std::string("the device library ") + kDeviceLibraryName +
-                                       " cannot be loaded or lacks open_dev";
+            if (library == LibraryState::Usable) {
+                return "no device is connected";
+            }
+            return library == LibraryState::OtherWidth
+                       ? OtherWidthText()
+                       : std::string("the device library ") + kDeviceLibraryName + " cannot be loaded or lacks open_dev";
         case Refusal::LibraryUnusable:
-            return std::string("the device library ") + kDeviceLibraryName +
-                   " cannot be loaded or lacks open_file";
+            return library == LibraryState::OtherWidth
+                       ? OtherWidthText()
+                       : std::string("the device library ") + kDeviceLibraryName +
+                             " cannot be loaded or lacks open_file";
         case Refusal::DeviceUnreachable:
             return "the device library could not open the device pipe";
         case Refusal::CannotLoad:
@@ -129,7 +147,8 @@ public:
     }
 
     void Refuse(Refusal refusal, std::string_view) override {
-        std::fprintf(stderr, "tarnwick-cli flash: %s\n", RefusalText(refusal, options_.image, libraryUsable_).c_str());
+        std::fprintf(stderr, "tarnwick-cli flash: %s\n",
+                     RefusalText(refusal, options_.image, LibraryStateFor(refusal)).c_str());
     }
 
     bool StartTransfer(TransferState state, const ImageFacts& facts) override {
@@ -158,6 +177,17 @@ public:
     }
 
 private:
+    // The loader is asked about the other width only when the library
+    // itself is what is refused.
+    LibraryState LibraryStateFor(Refusal refusal) const {
+        const bool libraryRefused =
+            refusal == Refusal::LibraryUnusable || (refusal == Refusal::NoDevice && !libraryUsable_);
+        if (libraryRefused && system_.libraries.IsOtherArchitecture(kDeviceLibraryName)) {
+            return LibraryState::OtherWidth;
+        }
+        return libraryUsable_ ? LibraryState::Usable : LibraryState::Unusable;
+    }
+
     TransferOutcome ShowUntilEnd(ProgressDisplay& display) {
         bool warned = false;
         for (;;) {

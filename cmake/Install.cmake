@@ -1,4 +1,4 @@
-# What `cmake --install` and the package lay out on Linux.
+# What `cmake --install` and the packages lay out.
 #
 # The programs look for lang.ini and the device library beside their own
 # executable, so an installation keeps the build tree's arrangement: one
@@ -10,7 +10,18 @@
 # Component simulator: vantrel-sim and the stand-in libVantrelUSB.so, which
 # on Linux are the only device there is. Everything else is component
 # tarnwick. Test programs and test doubles have no install rules.
-if(NOT UNIX)
+if(WIN32)
+  # Windows: one folder, as the zip and the installer lay it out: the
+  # programs, English lang.ini beside them, every language under lang\<code>,
+  # and the note that says where the maker's VantrelUSB.dll goes. The
+  # stand-in library is a test tool and is never installed.
+  install(TARGETS tarnwick-cli RUNTIME DESTINATION . COMPONENT tarnwick)
+  if(TARGET tarnwick)
+    install(TARGETS tarnwick RUNTIME DESTINATION . COMPONENT tarnwick)
+  endif()
+  install(FILES ${CMAKE_SOURCE_DIR}/lang/en/lang.ini DESTINATION . COMPONENT tarnwick)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/lang/ DESTINATION lang COMPONENT tarnwick FILES_MATCHING PATTERN lang.ini)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/windows/README-Windows.txt DESTINATION . COMPONENT tarnwick)
   return()
 endif()
 

@@ -20,6 +20,9 @@ const char* const kHelpFooter = R"(
 The socket is --socket, else $VANTREL_SIM_SOCKET, else $XDG_RUNTIME_DIR/vantrel-sim.sock,
 else /tmp/vantrel-sim-<uid>/vantrel-sim.sock. Its folder must belong to you with mode 0700.
 
+With --tcp PORT it listens on 127.0.0.1:PORT as well (0 picks a free port; --tcp-port-file F
+writes the port bound to F), for the Windows stand-in library under Wine.
+
 A running simulator is attached and detached with `vantrel-sim attach` and `vantrel-sim detach`
 (or the signals SIGUSR1 and SIGUSR2); SIGINT or SIGTERM stop it. Each transfer prints one line
 on standard output; --report FILE keeps a JSON record of every transfer of the run.)";
@@ -55,6 +58,9 @@ int main(int argc, char** argv) {
                              "Stop reading after this many payload bytes, keeping the pipe open");
     serveCommand->add_option("--drop-after", serve.dropAfter, "Close the pipe after this many payload bytes");
     serveCommand->add_option("--report", serve.reportPath, "Write a JSON report of every transfer here");
+    serveCommand->add_option("--tcp", serve.tcpPort, "Listen on 127.0.0.1 at this port too (0: any free port)");
+    serveCommand->add_option("--tcp-port-file", serve.tcpPortFile, "Write the TCP port bound to this file")
+        ->needs("--tcp");
     serveCommand->callback([&] {
         serve.socketPath = socket.empty() ? DefaultSocketPath() : socket;
         exitCode = Serve(serve);

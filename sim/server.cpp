@@ -25,6 +25,7 @@
 #include "sim/sim_paths.h"
 #include "sim/write_all.h"
 #include "sim/sim_protocol.h"
+#include "sim/tcp_listener.h"
 #include "sim/transfer_record.h"
 
 namespace tarnwick::sim {
@@ -71,7 +72,8 @@ private:
     };
 
     bool Listen();
-    void AcceptOne();
+    bool ListenTcp();
+    void AcceptOne(int listener);
     void ReapFinished(bool all);
     void OnSignal(int signal);
     // The first bytes of a connection, as far as they came.
@@ -93,6 +95,7 @@ private:
     std::atomic<unsigned> finished_{0};
     std::atomic<unsigned> nextIndex_{1};
     Descriptor listener_;
+    Descriptor tcpListener_;
     Descriptor signals_;
     std::list<Connection> connections_;
     std::mutex recordsMutex_;
@@ -135,6 +138,22 @@ bool Simulator::Listen() {
     return true;
 }
 
+bool Simulator::ListenTcp() {
+    TcpListener tcp = ListenOnLoopback(*options_.tcpPort);
+    if (!tcp.socket.valid()) {
+        std::fprintf(stderr, "vantrel-sim: cannot listen on 127.0.0.1:%u: %s\n",
+                     static_cast<unsigned>(*options_.tcpPort), tcp.error.c_str());
+        return false;
+    }
+    if (!options_.tcpPortFile.empty() && !PublishPort(options_.tcpPortFile, tcp.port)) {
+        std::fprintf(stderr, "vantrel-sim: cannot write the port to %s\n", options_.tcpPortFile.c_str());
+        return false;
+    }
+    tcpListener_ = std::move(tcp.socket);
+    std::fprintf(stderr, "vantrel-sim: listening on 127.0.0.1:%u\n", static_cast<unsigned>(tcp.port));
+    return true;
+}
+
 int Simulator::Run() {
     const std::string folderProblem = PreparePrivateFolder(options_.socketPath);
     if (!folderProblem.empty()) {
@@ -158,7 +177,7 @@ int Simulator::Run() {
     std::signal(SIGPIPE, SIG_IGN);
     signals_ = Descriptor(signalfd(-1, &handled, SFD_CLOEXEC | SFD_NONBLOCK));
 
-    if (!Listen()) {
+    if (!Listen() || (options_.tcpPort && !ListenTcp())) {
         return 1;
     }
     {
@@ -170,25 +189,33 @@ int Simulator::Run() {
                  attached_ ? "attached" : "detached");
 
     while (!stopping_) {
-        pollfd events[2] = {{listener_.get(), POLLIN, 0}, {signals_.get(), POLLIN, 0}};
-        if (poll(events, 2, 1000) < 0 && errno != EINTR) {
+        // Without TCP its descriptor is -1, which poll passes over.
+        pollfd events[3] = {
+            {signals_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}, {tcpListener_.get(), POLLIN, 0}};
+        if (poll(events, 3, 1000) < 0 && errno != EINTR) {
             break;
         }
-        if (events[1].revents & POLLIN) {
+        if (events[0].revents & POLLIN) {
             signalfd_siginfo info{};
             while (read(signals_.get(), &info, sizeof info) == sizeof info) {
                 OnSignal(static_cast<int>(info.ssi_signo));
             }
         }
-        if (events[0].revents & POLLIN) {
-            AcceptOne();
+        for (const pollfd& listener : {events[1], events[2]}) {
+            if (listener.revents & POLLIN) {
+                AcceptOne(listener.fd);
+            }
         }
         ReapFinished(false);
     }
 
     stopping_ = true;
     listener_.Reset();
+    tcpListener_.Reset();
     unlink(options_.socketPath.c_str());
+    if (!options_.tcpPortFile.empty()) {
+        unlink(options_.tcpPortFile.c_str());
+    }
     ReapFinished(true);
     std::fprintf(stderr, "vantrel-sim: stopped after %u transfer(s)\n", finished_.load());
     return 0;
@@ -210,9 +237,9 @@ void Simulator::SetAttached(bool attached) {
     }
 }
 
-void Simulator::AcceptOne() {
+void Simulator::AcceptOne(int listener) {
     while (true) {
-        Descriptor client(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        Descriptor client(accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
         if (client.get() < 0) {
             return;
         }

@@ -157,12 +157,14 @@ TEST_F(WindowWithSimulator, WholeImageReachesTheDeviceAndTheEndIsShown) {
     EXPECT_TRUE(fixture.prompts.messages().empty());
     EXPECT_EQ(window.ProgressBar().Position(), 0);
     EXPECT_TRUE(fixture.Control(res::kSystemDataButtonId)->IsEnabled());
-    // The bar only moved forward, and was repainted about once for each
-    // percent shown, not once for each of the 1,500 pieces. (It may also be
-    // painted as the window is shown and for the screenshot.)
+    // The bar only moved forward, and was repainted at most about once for
+    // each percent shown, not once for each of the 1,500 pieces (it may
+    // also be painted as the window is shown and for the screenshot). A
+    // busy machine merges repaints, so fewer is fine, but it did move while
+    // the transfer ran.
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end() - 1));
     EXPECT_LE(barPaints.passes(), 110u);
-    EXPECT_GE(barPaints.passes(), 50u);
+    EXPECT_GE(barPaints.passes(), 10u);
 }
 
 }  // namespace

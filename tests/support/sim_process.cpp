@@ -66,6 +66,10 @@ SimProcess::SimProcess(SimOptions options) : socketPath_(folder_.File("sim.sock"
     if (options.dropAfter) {
         arguments.insert(arguments.end(), {"--drop-after", std::to_string(*options.dropAfter)});
     }
+    const std::string portFile = folder_.File("tcp-port");
+    if (options.tcp) {
+        arguments.insert(arguments.end(), {"--tcp", "0", "--tcp-port-file", portFile});
+    }
     process_.emplace(BinPath("vantrel-sim"), arguments, std::vector<std::string>{}, folder_.File("sim.log"));
     if (!process_->started()) {
         return;
@@ -73,6 +77,15 @@ SimProcess::SimProcess(SimOptions options) : socketPath_(folder_.File("sim.sock"
     const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
     while (std::chrono::steady_clock::now() < deadline) {
         if (Status()) {
+            // The port is written down before the simulator answers anyone.
+            if (options.tcp) {
+                std::istringstream port(ReadWholeFile(portFile));
+                unsigned number = 0;
+                if (!(port >> number)) {
+                    return;
+                }
+                tcpAddress_ = "127.0.0.1:" + std::to_string(number);
+            }
             ready_ = true;
             return;
         }
@@ -86,6 +99,10 @@ SimProcess::SimProcess(SimOptions options) : socketPath_(folder_.File("sim.sock"
 SimProcess::~SimProcess() { Stop(); }
 
 std::string SimProcess::Environment() const { return "VANTREL_SIM_SOCKET=" + socketPath_; }
+
+std::string SimProcess::TcpEnvironment() const {
+    return tcpAddress_.empty() ? std::string() : "VANTREL_SIM_TCP=" + tcpAddress_;
+}
 
 bool SimProcess::RunControl(const char* command) {
     const std::optional<ProgramResult> result =

@@ -29,6 +29,7 @@ struct SimOptions {
     std::optional<std::uint64_t> stallAfter = std::nullopt;
     std::optional<std::uint64_t> dropAfter = std::nullopt;
     bool store = true;  // keep payloads in storeDir()
+    bool tcp = false;   // listen on loopback TCP too, at a free port
 };
 
 // One transfer as the simulator's JSON report gives it.
@@ -73,6 +74,9 @@ public:
     const std::string& folder() const { return folder_.path(); }
     // "VANTREL_SIM_SOCKET=<socket>", for a child's environment.
     std::string Environment() const;
+    // "VANTREL_SIM_TCP=127.0.0.1:<port>", for a Windows child's environment;
+    // empty unless started with tcp.
+    std::string TcpEnvironment() const;
 
     // Through `vantrel-sim attach|detach`, as a user would; true when the
     // simulator confirmed.
@@ -98,6 +102,7 @@ private:
 
     TempDir folder_;
     std::string socketPath_;
+    std::string tcpAddress_;
     std::optional<ChildProcess> process_;
     bool ready_ = false;
 };

@@ -1,0 +1,164 @@
+// The Windows tarnwick-cli under Wine, through the stand-in VantrelUSB.dll
+// beside it, against the Linux simulator over loopback TCP: what the device
+// stores must be the file's bytes, and every end must be the one the Linux
+// CLI reports.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <csignal>
+#include <regex>
+#include <thread>
+
+#include "cli/exit_codes.h"
+#include "tests/support/device_checks.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/windows/wine_programs.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+// The time a Windows program may take to start under Wine, on top of what
+// it does.
+constexpr auto kWineStart = 30s;
+
+std::optional<test::ProgramResult> FlashUnderWine(const std::string& program, const std::string& image,
+                                                  const test::SimProcess& sim) {
+    return test::RunUnderWine(program, {"flash", test::WindowsPath(image), "--yes"}, {sim.TcpEnvironment()});
+}
+
+class WindowsFlashSizes : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(WindowsFlashSizes, DeviceGetsHeaderPacketThenPayloadByteForByte) {
+    const std::size_t payload = GetParam();
+    test::SimProcess sim({.tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    test::TempDir dir;
+    const std::string image = dir.File("image.rad");
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", std::to_string(payload), "--seed", std::to_string(payload)}));
+
+    const auto result = FlashUnderWine(test::WindowsCli(), image, sim);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, cli::kExitOk) << result->output;
+    EXPECT_THAT(result->output, HasSubstr("complete: sent " + std::to_string(payload) + " of"));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    testing::ExpectDeviceGotFile(*transfer, testing::ReadFile(image));
+}
+
+// A lone piece, one whole 2048-byte piece, one byte past it, and many.
+INSTANTIATE_TEST_SUITE_P(Payloads, WindowsFlashSizes, ::testing::Values(4, 2048, 2049, 1u << 20));
+
+TEST(WindowsFlash, DroppedConnectionIsAFailureNotASuccess) {
+    test::SimProcess sim({.dropAfter = 100'000, .tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    test::TempDir dir;
+    const std::string image = dir.File("drop.rad");
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", std::to_string(1u << 20)}));
+
+    const auto result = FlashUnderWine(test::WindowsCli(), image, sim);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
+    EXPECT_THAT(result->output, HasSubstr("FAILED: the device pipe broke"));
+    EXPECT_THAT(result->output, ::testing::Not(HasSubstr("complete:")));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    EXPECT_EQ(transfer->outcome, "dropped");
+    EXPECT_EQ(transfer->payloadBytes, 100'000u);
+}
+
+// Ctrl-C reaches a Windows console program as CTRL_C_EVENT (Wine turns the
+// signal into it): the first only warns, the second stops after the piece,
+// and what the device stored is an exact prefix.
+TEST(WindowsFlash, SecondCtrlCStopsAfterThePieceWithAnExactPrefixStored) {
+    test::SimProcess sim({.rate = 1'000'000, .tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    test::TempDir dir;
+    const std::string image = dir.File("stopped.rad");
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", std::to_string(20'000'000)}));
+    test::ChildProcess flash(test::WineRun(),
+                             test::UnderWine(test::WindowsCli(), {"flash", test::WindowsPath(image), "--yes"}),
+                             {sim.TcpEnvironment()});
+    ASSERT_TRUE(flash.started());
+    const auto deadline = std::chrono::steady_clock::now() + kWineStart;
+    while (!sim.Status().value_or(test::SimStatus{}).transferRunning && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    flash.Signal(SIGINT);
+    std::this_thread::sleep_for(500ms);
+    flash.Signal(SIGINT);
+    const std::string output = flash.ReadRest(30s);
+    EXPECT_EQ(flash.Wait(5s), cli::kExitInterrupted) << output;
+    EXPECT_THAT(output, HasSubstr("Press Ctrl-C again"));
+    EXPECT_THAT(output, HasSubstr("STOPPED by Ctrl-C"));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    const auto file = testing::ReadFile(image);
+    const auto stored = testing::ReadFile(transfer->storedPath);
+    EXPECT_LT(stored.size(), file.size() - 1024);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024));
+}
+
+// The line after the timestamp ("2024-03-17 12:00:00.000 ").
+std::string Said(std::optional<std::string> line) {
+    constexpr std::size_t kTimestamp = 24;
+    if (!line || line->size() <= kTimestamp) {
+        return {};
+    }
+    std::erase(*line, '\r');
+    return line->substr(kTimestamp);
+}
+
+TEST(WindowsWatch, SeesAttachAndDetach) {
+    test::SimProcess sim({.tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    test::ChildProcess watch(test::WineRun(), test::UnderWine(test::WindowsCli(), {"watch"}), {sim.TcpEnvironment()});
+    ASSERT_TRUE(watch.started());
+
+    // A probe a second, plus the time it takes.
+    constexpr auto kNextProbe = 3s;
+    EXPECT_EQ(Said(watch.ReadLine(kWineStart)), "device attached");
+    ASSERT_TRUE(sim.Detach());
+    EXPECT_EQ(Said(watch.ReadLine(kNextProbe)), "no device attached");
+    ASSERT_TRUE(sim.Attach());
+    EXPECT_EQ(Said(watch.ReadLine(kNextProbe)), "device attached");
+}
+
+// The library of the other width beside the program: it cannot be loaded,
+// and the user is told which build to run instead of "no library".
+TEST(WindowsFlash, LibraryOfTheOtherWidthIsNamedWithTheBuildToUse) {
+    if (test::OtherWidthBinDir().empty()) {
+        GTEST_SKIP() << "no build of the other width: configure with "
+                        "-DTARNWICK_WINDOWS_BIN_OTHER=<the other Windows build>/bin";
+    }
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    for (const auto& [folder, file] : {std::pair{test::WindowsBinDir(), "tarnwick-cli.exe"},
+                                       std::pair{test::WindowsBinDir(), "lang.ini"},
+                                       std::pair{test::OtherWidthBinDir(), "VantrelUSB.dll"}}) {
+        fs::copy_file(fs::path(folder) / file, fs::path(dir.path()) / file);
+    }
+    test::SimProcess sim({.tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const std::string image = dir.File("image.rad");
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", "5000"}));
+
+    const auto result = FlashUnderWine(dir.File("tarnwick-cli.exe"), image, sim);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, cli::kExitNoDevice) << result->output;
+    std::smatch widths;
+    ASSERT_TRUE(std::regex_search(
+        result->output, widths,
+        std::regex(R"(VantrelUSB\.dll is a (32|64)-bit library and this tarnwick-cli is (32|64)-bit: use the win\1 build)")))
+        << result->output;
+    EXPECT_NE(widths[1], widths[2]);
+    EXPECT_EQ(sim.Status()->finished, 0u);
+}
+
+}  // namespace
+}  // namespace tarnwick
