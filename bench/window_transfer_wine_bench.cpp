@@ -20,10 +20,11 @@
 #include <string>
 #include <vector>
 
-#include <windows.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
+// After wx's headers, which bring windows.h in their own order.
+#include <windows.h>
 
 #include "bench/window_sender.h"
 #include "tests/gui/own_desktop.h"
