@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 
 #include <wx/button.h>
-#include <wx/dcclient.h>
-#include <wx/menu.h>
 #include <wx/settings.h>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
-#include "app/icon_placement.h"
 #include "app/image_drop_target.h"
 #include "app/system_command.h"
 #include "app/template_builder.h"
@@ -19,17 +15,14 @@
 #include "app/wx_text.h"
 #include "resources/dialog_template.h"
 #include "resources/resource_ids.h"
-#include "resources/resource_strings.h"
 
 namespace tarnwick {
 
 wxBEGIN_EVENT_TABLE(CTarnwickDlg, wxDialog)
     EVT_MENU_RANGE(res::kAboutCommandId, res::kAboutCommandId | 0xF, CTarnwickDlg::OnSystemMenuCommand)
-    EVT_PAINT(CTarnwickDlg::OnDialogPaint)
     EVT_TIMER(kDeviceTimerId, CTarnwickDlg::OnDeviceTimer)
     EVT_BUTTON(res::kSystemDataButtonId, CTarnwickDlg::OnSystemDataClicked)
     EVT_BUTTON(res::kCancelId, CTarnwickDlg::OnCancel)
-    EVT_CONTEXT_MENU(CTarnwickDlg::OnContextMenu)
     EVT_CLOSE(CTarnwickDlg::OnClose)
 wxEND_EVENT_TABLE()
 
@@ -67,9 +60,7 @@ void CTarnwickDlg::InitialiseControls() {
                           progressBar.Create(parent, id, pos, size);
                           return &progressBar;
                       });
-#ifdef __WXMSW__
-    AppendAboutToSystemMenu();
-#endif
+    InitialiseSystemParts();
     SetIcon(windowIcon);
 
     SetTitle(ToWxText(LookupText("title", "100")));
@@ -127,32 +118,6 @@ void CTarnwickDlg::RunSystemCommand(unsigned id) {
 
 void CTarnwickDlg::OnSystemMenuCommand(wxCommandEvent& event) {
     RunSystemCommand(static_cast<unsigned>(event.GetId()));
-}
-
-void CTarnwickDlg::OnContextMenu(wxContextMenuEvent&) {
-    // GTK gives a dialog no system menu of its own: the About item lives in
-    // the window's context menu instead, with the same command id.
-    const std::string_view aboutText = res::LoadResourceString(res::kAboutMenuTextId);
-    if (aboutText.empty()) {
-        return;
-    }
-    wxMenu menu;
-    menu.Append(static_cast<int>(res::kAboutCommandId), ToWxText(aboutText));
-    PopupMenu(&menu);
-}
-
-void CTarnwickDlg::OnDialogPaint(wxPaintEvent& event) {
-    if (!IsIconized()) {
-        event.Skip();
-        return;
-    }
-    wxPaintDC dc(this);
-    dc.SetBackground(wxBrush(GetBackgroundColour()));
-    dc.Clear();
-    const wxSize client = GetClientSize();
-    const IconOrigin origin = CentredIconOrigin(client.GetWidth(), client.GetHeight(),
-                                                windowIcon.GetWidth(), windowIcon.GetHeight());
-    dc.DrawIcon(windowIcon, origin.x, origin.y);
 }
 
 void CTarnwickDlg::OnDeviceTimer(wxTimerEvent& event) {

@@ -73,16 +73,21 @@ private:
     void ShowTransferEnd(const TransferOutcome& outcome);
 
     void OnSystemMenuCommand(wxCommandEvent& event);
-    void OnContextMenu(wxContextMenuEvent& event);
-    void OnDialogPaint(wxPaintEvent& event);
     void OnDeviceTimer(wxTimerEvent& event);
     void OnSystemDataClicked(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
+
+    // Where each system keeps the About item, and the icon painted while
+    // the window is minimised (tarnwick_dlg_msw.cpp, tarnwick_dlg_gtk.cpp).
+    void InitialiseSystemParts();
 #ifdef __WXMSW__
     const wxIcon& OnDragIconQuery() const { return windowIcon; }
-    void AppendAboutToSystemMenu();
+    void PaintMinimised();
     WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) override;
+#else
+    void OnContextMenu(wxContextMenuEvent& event);
+    void OnDialogPaint(wxPaintEvent& event);
 #endif
 
     DialogServices services;

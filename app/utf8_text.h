@@ -1,7 +1,7 @@
 #pragma once
-// lang.ini texts are shown as UTF-8 on GTK. A text cut at 259 bytes may end
-// inside a multi-byte character; that tail is dropped so that the rest still
-// converts, instead of the whole text being rejected as invalid.
+// lang.ini texts that are UTF-8 are shown as UTF-8. A text cut at 259 bytes
+// may end inside a multi-byte character; that tail is dropped so that the
+// rest still converts, instead of the whole text being rejected as invalid.
 
 #include <string_view>
 

@@ -1,8 +1,10 @@
 #pragma once
 // Narrow texts (from lang.ini and the resources) as the window shows them.
-// On GTK the window takes them as UTF-8. A text cut at 259 bytes inside a
-// character loses only that character; a file that is not UTF-8 at all is
-// still shown, read as Latin-1, rather than left blank.
+// A text that is UTF-8 is shown as UTF-8, on every system and in every
+// Windows locale, which is how the shipped lang.ini files are written. A
+// text cut at 259 bytes inside a character loses only that character. Any
+// other text is shown in the ANSI code page on Windows (a lang.ini saved in
+// it keeps working) and as Latin-1 on GTK, rather than left blank.
 
 #include <string>
 #include <string_view>

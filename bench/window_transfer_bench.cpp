@@ -16,7 +16,7 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
-#include "resources/resource_ids.h"
+#include "bench/window_sender.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/child_process.h"
@@ -37,42 +37,6 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-struct WindowRun {
-    double seconds = 0;
-    unsigned repaints = 0;
-};
-
-// One transfer from the window: from the click of button 1000 until the end
-// has been shown.
-std::optional<WindowRun> SendFromWindow(gui_test::WindowFixture& fixture, const std::string& image) {
-    CTarnwickDlg& window = fixture.dialog();
-    if (!gui_test::WindowFixture::PumpUntil([&] { return window.DevicePresent(); })) {
-        std::fprintf(stderr, "the window saw no device\n");
-        return std::nullopt;
-    }
-    const gui_test::PaintCounter barPaints(*fixture.Control(res::kProgressBarId));
-    fixture.prompts.AnswerNextChooser(image);
-    const auto start = Clock::now();
-    wxCommandEvent click(wxEVT_BUTTON, res::kSystemDataButtonId);
-    fixture.Control(res::kSystemDataButtonId)->GetEventHandler()->ProcessEvent(click);
-    if (!window.TransferRunning()) {
-        std::fprintf(stderr, "the window did not start a transfer: %s\n",
-                     fixture.prompts.messages().empty()
-                         ? "no message"
-                         : static_cast<const char*>(fixture.prompts.messages().back().utf8_str()));
-        return std::nullopt;
-    }
-    if (!gui_test::WindowFixture::PumpUntil([&] { return !window.TransferRunning(); },
-                                            std::chrono::minutes(2))) {
-        std::fprintf(stderr, "the window's transfer did not end\n");
-        return std::nullopt;
-    }
-    const auto end = Clock::now();
-    // Let the last repaints land before counting them.
-    gui_test::WindowFixture::PumpFor(std::chrono::milliseconds(50));
-    return WindowRun{Seconds(end - start), barPaints.passes()};
 }
 
 std::optional<double> SendFromCli(const test::SimProcess& sim, const std::string& image) {
@@ -136,7 +100,7 @@ int RunBench(int runs, unsigned payloadMiB) {
         });
     };
     for (int run = 0; run < runs; ++run) {
-        const auto fromWindow = SendFromWindow(fixture, image);
+        const auto fromWindow = bench::SendFromWindow(fixture, image);
         const bool windowDone = fromWindow && deviceDone(windowDevice);
         const auto fromCli = windowDone ? SendFromCli(sim, image) : std::nullopt;
         if (fromCli && !deviceDone(cliDevice)) {

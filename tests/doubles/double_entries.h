@@ -1,15 +1,33 @@
 #pragma once
 /* Shared by the test doubles of the device library: each double is a tiny
- * libVantrelUSB.so that gets one thing wrong on purpose. Entries have C
- * linkage and pointer-sized handles, -1 meaning none. */
+ * libVantrelUSB.so (VantrelUSB.dll on Windows) that gets one thing wrong on
+ * purpose. Entries have C linkage and pointer-sized handles, -1 meaning
+ * none. */
 
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE /* pipe2 */
 #endif
-#include <fcntl.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#define DOUBLE_ENTRY __declspec(dllexport)
+
+/* The null device, opened with `access`; the invalid handle is -1. */
+static inline intptr_t OpenNull(DWORD access) {
+    return (intptr_t)CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+/* A harmless handle that stands for an attached device or a pipe that
+ * swallows everything. */
+static inline intptr_t OpenSink(void) { return OpenNull(GENERIC_WRITE); }
+
+#else
+#include <fcntl.h>
 #include <unistd.h>
 
 #define DOUBLE_ENTRY __attribute__((visibility("default")))
@@ -35,3 +53,4 @@ static inline intptr_t OpenPipe(int flags) {
     setenv(DOUBLE_FAR_END_VARIABLE, number, 1);
     return ends[1];
 }
+#endif

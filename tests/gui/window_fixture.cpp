@@ -9,9 +9,24 @@
 
 #include "app/template_builder.h"
 #include "device/device_library.h"
-#include "tests/support/bin_dir.h"
 
 namespace tarnwick::gui_test {
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// The test program's own folder: the build puts every program and the
+// stand-in library there, and the doubles below it.
+std::string BinFolder() {
+    const std::string self = os::RealSystem().process.ExecutablePath();
+    return self.substr(0, self.find_last_of("/\\"));
+}
+
+}  // namespace
 
 std::optional<std::string> RecordingPrompts::ChooseImageFile(wxWindow* owner) {
     ++choosersShown_;
@@ -45,11 +60,13 @@ std::unique_ptr<os::LoadedLibrary> FolderLibraryLoader::Load(const std::string& 
     if (folder_.empty()) {
         return nullptr;
     }
-    return os::RealSystem().libraries.Load(folder_ + "/" + name);
+    return os::RealSystem().libraries.Load(folder_ + kSeparator + name);
 }
 
-std::string DoubleFolder(const std::string& name) { return test::DoubleDir(name); }
-std::string StandInFolder() { return test::BinDir(); }
+std::string DoubleFolder(const std::string& name) {
+    return BinFolder() + kSeparator + "doubles" + kSeparator + name;
+}
+std::string StandInFolder() { return BinFolder(); }
 
 PaintCounter::PaintCounter(wxWindow& window) : window_(window) {
     window_.Bind(wxEVT_PAINT, &PaintCounter::OnPaint, this);
@@ -87,7 +104,7 @@ int WindowFixture::RunModal(const std::function<void()>& script) {
     CTarnwickDlg& window = *dialog_;
     window.CallAfter([&window, &script] {
         script();
-        if (window.IsModal()) {
+        if (IsOpen(window)) {
             window.EndModal(kScriptLeftOpen);
         }
     });

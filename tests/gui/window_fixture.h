@@ -107,6 +107,11 @@ public:
     static constexpr int kScriptLeftOpen = 4242;
     int RunModal(const std::function<void()>& script);
 
+    // Whether a window run modally is still open. (wx on Windows keeps a
+    // window modal until its loop has returned, after EndModal has already
+    // hidden it.)
+    static bool IsOpen(const wxDialog& window) { return window.IsModal() && window.IsShown(); }
+
     // Handles window events until `done` holds or `timeout` passes.
     static bool PumpUntil(const std::function<bool()>& done,
                           std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -1,6 +1,8 @@
 // The window as it opens and closes: texts from lang.ini beside the
 // executable, the fixed texts, the bar's set-up, focus, and every way out.
 
+#include <optional>
+
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/dcmemory.h>
@@ -14,6 +16,10 @@
 #include "resources/resource_strings.h"
 #include "tests/gui/window_fixture.h"
 #include "ui/colour.h"
+
+#ifdef __WXMSW__
+#include <windows.h>
+#endif
 
 namespace tarnwick::gui_test {
 namespace {
@@ -88,18 +94,50 @@ TEST(WindowOpens, WithoutLangIniShowsEmptyTextsAndNoError) {
     EXPECT_TRUE(fixture.prompts.messages().empty());
 }
 
-TEST(WindowOpens, ShowsUtf8TextsEvenWhenCutInsideACharacterAndLatin1Texts) {
+TEST(WindowOpens, ShowsUtf8TextsEvenWhenCutInsideACharacter) {
     WindowFixture fixture;
     // 258 ASCII bytes and then a three-byte character: the 259-byte cut
     // leaves only the first byte of it.
     const std::string longTitle = std::string(258, 'a') + "\xEC\x9D\xB4";
-    fixture.WriteLangIni("[title]\n100=" + longTitle + "\n[control]\n1001=\xEB\x8B\xAB\xEA\xB8\xB0\n" +
-                         "1003=Caf\xE9\n");
+    fixture.WriteLangIni("[title]\n100=" + longTitle + "\n[control]\n1001=\xEB\x8B\xAB\xEA\xB8\xB0\n");
     CTarnwickDlg& window = fixture.Open();
     EXPECT_EQ(window.GetTitle(), wxString(std::string(258, 'a')));
     EXPECT_EQ(fixture.LabelOf(res::kCancelId), wxString::FromUTF8("\xEB\x8B\xAB\xEA\xB8\xB0"));
-    // A file saved in Latin-1 still shows its text instead of nothing.
-    EXPECT_EQ(fixture.LabelOf(res::kSystemDataButtonId), wxString::FromUTF8("Caf\xC3\xA9"));
+}
+
+// A text as a file saved in another encoding than UTF-8 holds it, and the
+// text the window must show for it.
+struct NarrowText {
+    const char* bytes;
+    const char* shownAsUtf8;
+};
+
+std::optional<NarrowText> NarrowTextOfThisSystem() {
+#ifdef __WXMSW__
+    // The system's ANSI code page; CTest runs this under Wine's default
+    // (1252) and under a Korean locale (949).
+    switch (::GetACP()) {
+    case 1252:
+        return NarrowText{"Caf\xE9", "Caf\xC3\xA9"};
+    case 949:
+        return NarrowText{"\xB4\xDD\xB1\xE2", "\xEB\x8B\xAB\xEA\xB8\xB0"};
+    default:
+        return std::nullopt;
+    }
+#else
+    return NarrowText{"Caf\xE9", "Caf\xC3\xA9"};  // Latin-1
+#endif
+}
+
+TEST(WindowOpens, ShowsATextThatIsNotUtf8InTheSystemsOwnEncoding) {
+    const std::optional<NarrowText> text = NarrowTextOfThisSystem();
+    if (!text) {
+        GTEST_SKIP() << "no sample text for this code page";
+    }
+    WindowFixture fixture;
+    fixture.WriteLangIni(std::string("[control]\n1003=") + text->bytes + "\n");
+    fixture.Open();
+    EXPECT_EQ(fixture.LabelOf(res::kSystemDataButtonId), wxString::FromUTF8(text->shownAsUtf8));
 }
 
 TEST(WindowOpens, CentredWithTheFocusOnCancel) {
@@ -139,7 +177,7 @@ TEST_P(WindowCloses, AtOnceWithTheCancelResult) {
         WindowFixture::PumpUntil([&] { return window.IsShownOnScreen(); });
         WindowFixture::PumpFor(std::chrono::milliseconds(150));
         GetParam().close(window);
-        WindowFixture::PumpUntil([&] { return !window.IsModal(); }, std::chrono::seconds(3));
+        WindowFixture::PumpUntil([&] { return !WindowFixture::IsOpen(window); }, std::chrono::seconds(3));
     });
     EXPECT_EQ(result, res::kCancelId);
 }
@@ -162,38 +200,76 @@ INSTANTIATE_TEST_SUITE_P(
 // Finds the About box among the open windows.
 CAboutDlg* OpenAboutBox() {
     for (wxWindow* window : wxTopLevelWindows) {
-        if (auto* about = dynamic_cast<CAboutDlg*>(window); about != nullptr && about->IsModal()) {
+        if (auto* about = dynamic_cast<CAboutDlg*>(window); about != nullptr && WindowFixture::IsOpen(*about)) {
             return about;
         }
     }
     return nullptr;
 }
 
-TEST(AboutBox, RightClickOffersTheAboutItemWhichOpensItOverTheWindow) {
-    WindowFixture fixture;
-    CTarnwickDlg& window = fixture.Open();
-    wxString itemText;
-    wxString aboutTitle;
-    wxWindow* aboutParent = nullptr;
-    // While the context menu is open, look at it and pick its item with the
-    // keyboard. A popup menu runs a loop of its own, in which timers are
-    // served, so a timer presses the keys.
-    wxTimer pick;
-    pick.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
+// Picks the About item as a person would: from the window's system menu on
+// Windows, from its context menu (a right click) on GTK, which gives a
+// dialog no system menu. Keeps the item's text.
+class AboutItemPicker {
+public:
+    explicit AboutItemPicker(CTarnwickDlg& window);
+    void Pick();
+    const wxString& itemText() const { return itemText_; }
+
+private:
+    CTarnwickDlg& window_;
+    wxString itemText_;
+#ifndef __WXMSW__
+    wxTimer keys_;
+#endif
+};
+
+#ifdef __WXMSW__
+AboutItemPicker::AboutItemPicker(CTarnwickDlg& window) : window_(window) {}
+
+void AboutItemPicker::Pick() {
+    const HWND hwnd = static_cast<HWND>(window_.GetHWND());
+    wchar_t text[64] = {};
+    ::GetMenuStringW(::GetSystemMenu(hwnd, FALSE), res::kAboutCommandId, text, 64, MF_BYCOMMAND);
+    itemText_ = text;
+    // What the system menu sends when the item is chosen.
+    ::PostMessageW(hwnd, WM_SYSCOMMAND, res::kAboutCommandId, 0);
+}
+#else
+AboutItemPicker::AboutItemPicker(CTarnwickDlg& window) : window_(window) {
+    // A popup menu runs a loop of its own, in which timers are served, so a
+    // timer picks the item with the keyboard.
+    keys_.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
         wxUIActionSimulator input;
         input.Char(WXK_DOWN);
         input.Char(WXK_RETURN);
     });
-    window.Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
+    window_.Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& event) {
         if (wxMenu* menu = event.GetMenu()) {
             if (wxMenuItem* item = menu->FindItem(static_cast<int>(res::kAboutCommandId))) {
-                itemText = item->GetItemLabel();
+                itemText_ = item->GetItemLabel();
             }
         }
-        pick.StartOnce(100);
+        keys_.StartOnce(100);
         event.Skip();
     });
-    // The About box that follows is closed by a timer as soon as it shows.
+}
+
+void AboutItemPicker::Pick() {
+    wxUIActionSimulator input;
+    const wxRect rect = window_.GetScreenRect();
+    input.MouseMove(rect.GetLeft() + rect.GetWidth() / 2, rect.GetBottom() - 40);
+    input.MouseClick(wxMOUSE_BTN_RIGHT);
+}
+#endif
+
+TEST(AboutBox, ItsItemOpensItOverTheWindow) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    AboutItemPicker picker(window);
+    wxString aboutTitle;
+    wxWindow* aboutParent = nullptr;
+    // The About box is closed by a timer as soon as it shows.
     wxTimer close;
     close.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         if (CAboutDlg* about = OpenAboutBox()) {
@@ -206,16 +282,36 @@ TEST(AboutBox, RightClickOffersTheAboutItemWhichOpensItOverTheWindow) {
     fixture.RunModal([&] {
         WindowFixture::PumpUntil([&] { return window.IsShownOnScreen(); });
         WindowFixture::PumpFor(std::chrono::milliseconds(100));
+        picker.Pick();
+        WindowFixture::PumpUntil([&] { return !aboutTitle.empty(); }, std::chrono::seconds(5));
+    });
+    EXPECT_EQ(picker.itemText(), "&About ...");
+    EXPECT_EQ(aboutTitle, "About Tarnwick");
+    EXPECT_EQ(aboutParent, &window);
+}
+
+#ifdef __WXMSW__
+// The context menu stands in for the system menu on GTK only.
+TEST(AboutBox, NoContextMenuOffersItOnWindows) {
+    WindowFixture fixture;
+    CTarnwickDlg& window = fixture.Open();
+    int menusOpened = 0;
+    window.Bind(wxEVT_MENU_OPEN, [&](wxMenuEvent& event) {
+        ++menusOpened;
+        ::EndMenu();
+        event.Skip();
+    });
+    fixture.RunModal([&] {
+        WindowFixture::PumpUntil([&] { return window.IsShownOnScreen(); });
         wxUIActionSimulator input;
         const wxRect rect = window.GetScreenRect();
         input.MouseMove(rect.GetLeft() + rect.GetWidth() / 2, rect.GetBottom() - 40);
         input.MouseClick(wxMOUSE_BTN_RIGHT);
-        WindowFixture::PumpUntil([&] { return !aboutTitle.empty(); }, std::chrono::seconds(5));
+        WindowFixture::PumpFor(std::chrono::milliseconds(300));
     });
-    EXPECT_EQ(itemText, "&About ...");
-    EXPECT_EQ(aboutTitle, "About Tarnwick");
-    EXPECT_EQ(aboutParent, &window);
+    EXPECT_EQ(menusOpened, 0);
 }
+#endif
 
 TEST(AboutBox, NotOpenedByOtherSystemCommands) {
     WindowFixture fixture;

@@ -1,6 +1,6 @@
 // The real control painted into bitmaps, compared pixel by pixel with the
 // band plan, plus the control's repaint requests from another thread.
-// Needs a display: ctest runs it under xvfb-run.
+// Needs a display: ctest runs it under xvfb-run (and Wine, for Windows).
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +11,7 @@
 #include <wx/bitmap.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/init.h>
@@ -21,6 +22,10 @@
 #include "ui/band_plan.h"
 #include "ui/gradient_progress_ctrl.h"
 #include "ui/wx_colour.h"
+
+#ifdef _WIN32
+#include "tests/gui/own_desktop.h"
+#endif
 
 namespace tarnwick {
 namespace {
@@ -36,11 +41,27 @@ public:
         static char name[] = "gradient_bar_wx_test";
         static char* argv[] = {name, nullptr};
         int argc = 1;
+#ifdef _WIN32
+        ASSERT_TRUE(gui_test::MoveToOwnDesktop()) << "no desktop of the test's own";
+#endif
         wxApp::SetInstance(new wxApp);  // owned by wx until wxEntryCleanup
         ASSERT_TRUE(wxEntryStart(argc, argv)) << "wx could not start (no display?)";
         ASSERT_TRUE(wxTheApp->CallOnInit());
+        // wx on Windows dispatches the system's messages (paints) only
+        // inside an active event loop; the tests pump events outside any.
+        loop_ = std::make_unique<wxGUIEventLoop>();
+        active_ = std::make_unique<wxEventLoopActivator>(loop_.get());
     }
-    void TearDown() override { wxEntryCleanup(); }
+    void TearDown() override
+    {
+        active_.reset();
+        loop_.reset();
+        wxEntryCleanup();
+    }
+
+private:
+    std::unique_ptr<wxGUIEventLoop> loop_;
+    std::unique_ptr<wxEventLoopActivator> active_;
 };
 
 const auto* const kEnvironment = testing::AddGlobalTestEnvironment(new WxEnvironment);
