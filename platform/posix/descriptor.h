@@ -4,37 +4,18 @@
 // both hold descriptors of their own.
 
 #include <unistd.h>
-#include <utility>
+
+#include "platform/unique_resource.h"
 
 namespace tarnwick::os::posix {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(other.Release()) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = other.Release();
-        }
-        return *this;
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() { Reset(); }
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Hands the descriptor over; this owner then holds none.
-    int Release() { return std::exchange(fd_, -1); }
-    void Reset() {
-        if (fd_ >= 0) {
-            close(std::exchange(fd_, -1));
-        }
-    }
-
-private:
-    int fd_;
+struct DescriptorTraits {
+    using Value = int;
+    static constexpr int kNone = -1;
+    static bool IsOpen(int fd) { return fd >= 0; }
+    static void Close(int fd) { close(fd); }
 };
+
+using Descriptor = UniqueResource<DescriptorTraits>;
 
 }  // namespace tarnwick::os::posix

@@ -2,17 +2,14 @@
 // is told to play: it must record what happened and go on serving.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <poll.h>
 #include <random>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
+#include "tests/sim/raw_connection.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/child_process.h"
 #include "tests/support/device_checks.h"
@@ -24,66 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One raw connection to the simulator, closed when it goes.
-class RawConnection {
-public:
-    explicit RawConnection(const std::string& path) : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
-    ~RawConnection() { Close(); }
-
-    bool connected() const { return connected_; }
-    int fd() const { return fd_; }
-    bool Send(const std::string& bytes) {
-        return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-    }
-    // The answer line, or empty when the simulator closed without one.
-    std::string Answer() {
-        std::string line;
-        char c = 0;
-        pollfd wait{fd_, POLLIN, 0};
-        while (poll(&wait, 1, 3000) > 0 && recv(fd_, &c, 1, 0) == 1 && c != '\n') {
-            line += c;
-        }
-        return line;
-    }
-    // Keeps sending without blocking until the simulator stops taking bytes
-    // for `quiet` or the connection fails; gives the payload bytes it took.
-    std::size_t Flood(std::chrono::milliseconds quiet, bool* failed) {
-        const std::string chunk(4096, 'p');
-        std::size_t sent = 0;
-        auto lastProgress = std::chrono::steady_clock::now();
-        *failed = false;
-        while (std::chrono::steady_clock::now() - lastProgress < quiet) {
-            const ssize_t n = send(fd_, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                sent += static_cast<std::size_t>(n);
-                lastProgress = std::chrono::steady_clock::now();
-            } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                *failed = true;
-                break;
-            } else {
-                std::this_thread::sleep_for(1ms);
-            }
-        }
-        return sent;
-    }
-    void Close() {
-        if (fd_ >= 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
-};
+using testing::RawConnection;
 
 std::string Header(char signature = '$', char port = 1) {
     std::string header(20, '\x11');
@@ -94,7 +32,7 @@ std::string Header(char signature = '$', char port = 1) {
 
 // Opens the pipe and gives the connection, ready for the stream.
 std::unique_ptr<RawConnection> OpenPipe(const test::SimProcess& sim) {
-    auto pipe = std::make_unique<RawConnection>(sim.socketPath());
+    auto pipe = std::make_unique<RawConnection>(RawConnection::ToSocket(sim.socketPath()));
     if (!pipe->connected() || !pipe->Send("PIPE PIPE00\n") || pipe->Answer() != "1") {
         return nullptr;
     }
@@ -115,17 +53,17 @@ TEST(SimFaults, GarbageAndHalfClosedConnectionsLeaveItServing) {
         garbage.push_back(noise);
     }
     for (const std::string& bytes : garbage) {
-        RawConnection connection(sim.socketPath());
+        RawConnection connection = RawConnection::ToSocket(sim.socketPath());
         ASSERT_TRUE(connection.connected());
         connection.Send(bytes);
         shutdown(connection.fd(), SHUT_WR);  // half-closed: nothing more will come
         EXPECT_EQ(connection.Answer(), "");
     }
     {
-        RawConnection silent(sim.socketPath());  // connects and says nothing
-        RawConnection gone(sim.socketPath());
+        RawConnection silent = RawConnection::ToSocket(sim.socketPath());  // connects and says nothing
+        RawConnection gone = RawConnection::ToSocket(sim.socketPath());
         gone.Close();
-        RawConnection probe(sim.socketPath());
+        RawConnection probe = RawConnection::ToSocket(sim.socketPath());
         ASSERT_TRUE(probe.Send("DEV\n"));
         EXPECT_EQ(probe.Answer(), "1");
     }

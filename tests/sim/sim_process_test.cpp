@@ -2,13 +2,11 @@
 // reporting what it received, and gone without a trace when stopped.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <csignal>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include "tests/sim/raw_connection.h"
 #include "tests/support/bin_dir.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -76,51 +74,18 @@ TEST(SimProcess, DestructionLeavesNoProcessBehind) {
     EXPECT_EQ(kill(pid, 0), -1);
 }
 
-// One loopback TCP connection to the simulator: the same wire as its socket.
-class TcpConnection {
-public:
-    explicit TcpConnection(const std::string& environment) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(std::stoi(environment.substr(environment.rfind(':') + 1))));
-        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    TcpConnection(const TcpConnection&) = delete;
-    TcpConnection& operator=(const TcpConnection&) = delete;
-    ~TcpConnection() { close(fd_); }
-
-    bool connected() const { return connected_; }
-    bool Send(const std::string& bytes) {
-        return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-    }
-    std::string Answer() {
-        std::string line;
-        char c = 0;
-        pollfd wait{fd_, POLLIN, 0};
-        while (poll(&wait, 1, 3000) > 0 && recv(fd_, &c, 1, 0) == 1 && c != '\n') {
-            line += c;
-        }
-        return line;
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
-};
-
 TEST(SimProcess, LoopbackTcpSpeaksTheSameWire) {
     test::SimProcess sim({.tcp = true});
     ASSERT_TRUE(sim.ready()) << sim.Log();
     ASSERT_EQ(sim.TcpEnvironment().rfind("VANTREL_SIM_TCP=127.0.0.1:", 0), 0u) << sim.TcpEnvironment();
     {
-        TcpConnection status(sim.TcpEnvironment());
+        testing::RawConnection status = testing::RawConnection::ToTcp(sim.TcpEnvironment());
         ASSERT_TRUE(status.connected());
         ASSERT_TRUE(status.Send("STATUS\n"));
         EXPECT_EQ(status.Answer(), "attached 0 0");
     }
     {
-        TcpConnection pipe(sim.TcpEnvironment());
+        testing::RawConnection pipe = testing::RawConnection::ToTcp(sim.TcpEnvironment());
         ASSERT_TRUE(pipe.Send("PIPE PIPE00\n"));
         ASSERT_EQ(pipe.Answer(), "1");
         std::string header(20, '\0');

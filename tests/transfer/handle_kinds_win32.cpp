@@ -4,27 +4,13 @@
 
 #include <windows.h>
 
+#include "platform/win32/owned_handle.h"
 #include "tests/transfer/handle_kinds.h"
 
 namespace tarnwick::testing {
 namespace {
 
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() {
-        if (valid()) {
-            CloseHandle(handle_);
-        }
-    }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-
-private:
-    HANDLE handle_;
-};
+using os::win32::OwnedHandle;
 
 // Reads `limit` bytes, or until the writer has gone and all is read.
 std::vector<std::uint8_t> ReadFrom(HANDLE file, std::size_t limit) {
