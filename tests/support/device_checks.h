@@ -3,18 +3,22 @@
 // compared byte for byte: shared by every test that sends an image through
 // a real tarnwick-cli to the real simulator.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/exit_codes.h"
 #include "support/sha256.h"
+#include "tests/support/child_process.h"
 #include "tests/support/sim_process.h"
 
 namespace tarnwick::testing {
@@ -40,6 +44,21 @@ inline void ExpectDeviceGotFile(const test::SimTransfer& transfer, const std::ve
     EXPECT_EQ(stored.size(), file.size() - 1024);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024, file.end()))
         << "stored payload differs from file bytes 1024..end";
+}
+
+// A device that dropped the connection after `dropAfter` payload bytes: the
+// CLI said the pipe broke and never that the image was sent.
+inline void ExpectFlashEndedAtDrop(const std::optional<test::ProgramResult>& result, const test::SimProcess& sim,
+                                   std::uint64_t dropAfter) {
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
+    // A connection that is gone cannot come back: no retries.
+    EXPECT_THAT(result->output, ::testing::HasSubstr("FAILED: the device pipe broke"));
+    EXPECT_THAT(result->output, ::testing::Not(::testing::HasSubstr("complete:")));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    EXPECT_EQ(transfer->outcome, "dropped");
+    EXPECT_EQ(transfer->payloadBytes, dropAfter);
 }
 
 // The simulator serves one pipe at a time: waits until `count` transfers

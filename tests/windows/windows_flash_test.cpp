@@ -62,14 +62,7 @@ TEST(WindowsFlash, DroppedConnectionIsAFailureNotASuccess) {
     ASSERT_TRUE(test::MakeImage(image, {"--payload", std::to_string(1u << 20)}));
 
     const auto result = FlashUnderWine(test::WindowsCli(), image, sim);
-    ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
-    EXPECT_THAT(result->output, HasSubstr("FAILED: the device pipe broke"));
-    EXPECT_THAT(result->output, ::testing::Not(HasSubstr("complete:")));
-    const auto transfer = sim.WaitForTransfer(1);
-    ASSERT_TRUE(transfer.has_value()) << sim.Log();
-    EXPECT_EQ(transfer->outcome, "dropped");
-    EXPECT_EQ(transfer->payloadBytes, 100'000u);
+    testing::ExpectFlashEndedAtDrop(result, sim, 100'000);
 }
 
 // Ctrl-C reaches a Windows console program as CTRL_C_EVENT (Wine turns the
