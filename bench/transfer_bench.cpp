@@ -34,6 +34,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/median.h"
 #include "device/device_library.h"
 #include "platform/system.h"
 #include "tests/support/bin_dir.h"
@@ -211,10 +212,7 @@ bool PlainLoop(const std::string& path, LoopOrder order) {
     return ok;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 
 // Each round's own ratio, so that drift in the machine's speed between
 // rounds cancels out.

@@ -16,6 +16,7 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include "bench/median.h"
 #include "bench/window_sender.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/support/bin_dir.h"
@@ -34,10 +35,7 @@ public:
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 
 std::optional<double> SendFromCli(const test::SimProcess& sim, const std::string& image) {
     const auto start = Clock::now();

@@ -26,6 +26,7 @@
 // After wx's headers, which bring windows.h in their own order.
 #include <windows.h>
 
+#include "bench/median.h"
 #include "bench/window_sender.h"
 #include "tests/gui/own_desktop.h"
 #include "tests/gui/win32_program.h"
@@ -42,10 +43,7 @@ public:
     bool OnInit() override { return true; }
 };
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 
 fs::path ThisProgramsFolder() {
     char path[MAX_PATH] = {};

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/median.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/windows/wine_programs.h"
@@ -39,10 +40,7 @@ constexpr int kRounds = 7;
     std::exit(1);
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 
 // The last transfer as the simulator timed it, once it has ended whole.
 double DeviceSeconds(const test::SimProcess& sim, unsigned transfers) {
