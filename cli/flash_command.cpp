@@ -165,13 +165,12 @@ public:
         ProgressDisplay display(!options_.quiet, os::IsTerminal(os::StandardStream::Output), payload_);
         const TransferOutcome outcome = ShowUntilEnd(display);
         transfer_.Join();
-        const std::optional<SharedProgress::SentPayload> sent = progress_.sentPayload();
-        const Seconds elapsed = (sent ? sent->pipeClosedAt : system_.clock.Now()) - started_;
+        const Seconds elapsed = progress_.pipeClosedAt().value_or(system_.clock.Now()) - started_;
         const std::optional<os::EndRequest> ending = stops_->Ending();
         stops_.reset();
         display.Finish(outcome.sent, elapsed);
         const std::string_view stoppedBy = ending ? os::EndRequestName(*ending) : std::string_view("Ctrl-C");
-        std::printf("%s\n", SummaryLine(outcome, elapsed, sent ? sent->sha256 : std::string(), stoppedBy).c_str());
+        std::printf("%s\n", SummaryLine(outcome, elapsed, progress_.payloadSha256(), stoppedBy).c_str());
         std::fflush(stdout);
         return ExitCodeAfter(outcome.result, ending);
     }

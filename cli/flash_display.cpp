@@ -11,13 +11,18 @@ void SharedProgress::OnProgress(int, std::uint64_t sent, std::uint64_t) {
     sent_.store(sent, std::memory_order_relaxed);
 }
 
-void SharedProgress::OnPipeClosed(std::span<const std::uint8_t> payload) {
-    SentPayload sent{clock_.Now(), {}};
+void SharedProgress::BesideTheSend(std::span<const std::uint8_t> payload) {
     Sha256 hash;
     hash.Update(payload);
-    sent.sha256 = hash.FinishHex();
+    std::string digest = hash.FinishHex();
     std::lock_guard lock(mutex_);
-    sentPayload_ = std::move(sent);
+    sha256_ = std::move(digest);
+}
+
+void SharedProgress::OnPipeClosed() {
+    const auto now = clock_.Now();
+    std::lock_guard lock(mutex_);
+    pipeClosedAt_ = now;
 }
 
 void SharedProgress::OnFinished(const TransferOutcome& outcome) {
@@ -32,9 +37,14 @@ std::optional<TransferOutcome> SharedProgress::WaitForEnd(std::chrono::milliseco
     return outcome_;
 }
 
-std::optional<SharedProgress::SentPayload> SharedProgress::sentPayload() {
+std::optional<std::chrono::steady_clock::time_point> SharedProgress::pipeClosedAt() {
     std::lock_guard lock(mutex_);
-    return sentPayload_;
+    return pipeClosedAt_;
+}
+
+std::string SharedProgress::payloadSha256() {
+    std::lock_guard lock(mutex_);
+    return sha256_;
 }
 
 void ProgressDisplay::Show(std::uint64_t sent, Seconds elapsed) {

@@ -20,25 +20,24 @@ namespace tarnwick::cli {
 // Reports from the worker's thread, read by the main thread.
 class SharedProgress final : public TransferObserver {
 public:
-    struct SentPayload {
-        std::chrono::steady_clock::time_point pipeClosedAt;
-        std::string sha256;
-    };
-
     explicit SharedProgress(os::Clock& clock) : clock_(clock) {}
 
     void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) override;
-    // The digest is taken once the device is done, so that it never holds
-    // up the first write; the transfer's time ends before it.
-    void OnPipeClosed(std::span<const std::uint8_t> payload) override;
+    // The digest is taken beside the writes, so that it never holds them
+    // up; the transfer's time ends when the pipe is closed.
+    void BesideTheSend(std::span<const std::uint8_t> payload) override;
+    void OnPipeClosed() override;
     void OnFinished(const TransferOutcome& outcome) override;
 
     // The outcome once the transfer has ended, or nullopt after `wait`.
     std::optional<TransferOutcome> WaitForEnd(std::chrono::milliseconds wait);
     std::uint64_t sent() const { return sent_.load(std::memory_order_relaxed); }
-    // Read once the transfer has ended; nullopt for a run that never got a
-    // whole image.
-    std::optional<SentPayload> sentPayload();
+    // Read once the transfer has ended. Nullopt when the pipe was never
+    // closed: a write that could not be ended holds it.
+    std::optional<std::chrono::steady_clock::time_point> pipeClosedAt();
+    // The payload's SHA-256 in hex; empty for a run that never got a whole
+    // image.
+    std::string payloadSha256();
 
 private:
     os::Clock& clock_;
@@ -46,7 +45,8 @@ private:
     std::mutex mutex_;
     std::condition_variable ended_;
     std::optional<TransferOutcome> outcome_;
-    std::optional<SentPayload> sentPayload_;
+    std::optional<std::chrono::steady_clock::time_point> pipeClosedAt_;
+    std::string sha256_;
 };
 
 // The progress as the user sees it on standard output.

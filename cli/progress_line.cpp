@@ -18,7 +18,11 @@ std::string_view FailureText(TransferFailure failure) {
         case TransferFailure::Stalled:
             return "the device took nothing for 60 s";
         case TransferFailure::PipeBroken:
-            return "the device pipe broke (the device went away or the handle is unusable)";
+            return "the device went away (its pipe broke, or the handle is unusable)";
+        case TransferFailure::WriteStuck:
+            return "the device held a write that could not be ended; it may take more bytes than were counted";
+        case TransferFailure::NoWriter:
+            return "no thread could be set up to write to the device";
         case TransferFailure::None:
             break;
     }

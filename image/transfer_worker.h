@@ -5,22 +5,31 @@
 //
 // Run() is synchronous; the front end owns the thread it runs on (the window
 // a std::thread, the CLI likewise). The worker never touches a window: it
-// reports through a TransferObserver, from its own thread.
+// reports through a TransferObserver.
+//
+// Run's thread never writes. The writes are made on a thread of their own
+// (image/payload_sender.h), which writes as fast as the device takes the
+// bytes, and Run's thread watches it: it wakes a few times a second, and
+// when the front end asks to stop or the device has taken nothing for 60 s
+// it interrupts the write under way. A second thread, beside the writes,
+// hands the payload to the observer for work over it (the CLI's digest).
 //
 // What keeps the data safe:
 // - A write that takes only part of its bytes is followed by writes of the
-//   rest, so no byte is lost or sent twice. The bytes it took are counted.
+//   rest, so no byte is lost or sent twice. The bytes it took are counted,
+//   also when an interrupt cut it short.
 // - A write that fails is repeated, up to 3002 attempts in a row, with a
 //   pause after each failed attempt (5 ms for the header, 1 ms for a piece).
-// - A pipe that can never take another byte (a broken pipe, a reset
-//   connection, a handle that is no handle) ends the transfer as failed at
-//   once; repeating such a write cannot help.
+// - A pipe that can never take another byte (the device went away, or the
+//   handle is no handle) ends the transfer as failed at once; repeating
+//   such a write cannot help.
 // - A header packet the device never takes ends the transfer as failed; no
 //   payload follows a header the device did not get.
-// - A device that takes nothing for 60 s ends the transfer as failed. The
-//   wait is spent in short slices so that a stop request is honoured within
-//   a second; a write still under way then is cancelled, and what it had
-//   taken is counted.
+// - A device that takes nothing for 60 s ends the transfer as failed, and a
+//   stop request ends it within a second.
+// - A write that even interrupting cannot end is left to its thread, which
+//   keeps the block and the pipe until it returns; the transfer ends as
+//   failed within the same bounds.
 // - A failed or stopped transfer is never reported as complete.
 
 #include <atomic>
@@ -40,9 +49,13 @@ inline constexpr int kMaxWriteAttempts = 3002;
 inline constexpr std::chrono::milliseconds kHeaderRetryPause{5};
 inline constexpr std::chrono::milliseconds kPieceRetryPause{1};
 inline constexpr std::chrono::milliseconds kStallLimit{60'000};
-// The longest single wait handed to DevicePipe::Write; the stop flag is
-// looked at between waits.
-inline constexpr std::chrono::milliseconds kWaitSlice{200};
+// How often the watching thread looks at the writes while they go well.
+inline constexpr std::chrono::milliseconds kWatchInterval{50};
+// Once a transfer is ending, how often a write under way is interrupted
+// (one interrupt can land just before the write begins and be lost), and
+// how long that goes on before the write is given up on.
+inline constexpr std::chrono::milliseconds kInterruptRepeat{10};
+inline constexpr std::chrono::milliseconds kCancelBound{500};
 
 enum class TransferResult {
     Complete,  // the pipe accepted every payload byte
@@ -56,7 +69,10 @@ enum class TransferFailure {
     HeaderNotTaken,       // 3002 failed attempts at the header packet; no payload sent
     PieceNotTaken,        // 3002 failed attempts at one payload piece
     Stalled,              // the device took nothing for 60 s
-    PipeBroken,           // the pipe can take no more: broken, reset, or no handle
+    PipeBroken,           // the pipe can take no more: the device went away, or no handle
+    WriteStuck,           // a write that even interrupting could not end; it may
+                          // still take bytes that `sent` does not count
+    NoWriter,             // no thread could be set up to write; nothing written
 };
 
 struct TransferOutcome {
@@ -83,17 +99,20 @@ int ProgressPosition(std::uint64_t sent, std::uint64_t payload);
 class TransferObserver {
 public:
     virtual ~TransferObserver() = default;
-    // After every payload piece the pipe has accepted whole.
-    // position = ProgressPosition(sent, payload).
+    // On the writing thread, after every payload piece the pipe has
+    // accepted whole. position = ProgressPosition(sent, payload).
     virtual void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) = 0;
-    // Once the pipe is closed and before the block is released, whenever a
-    // whole image was handed over: the payload the bytes were sent from.
-    // A front end that reports a digest of what it sent computes it here,
-    // after the device is done, instead of holding up the first write. This
-    // one may take time in proportion to the payload.
-    virtual void OnPipeClosed(std::span<const std::uint8_t> /*payload*/) {}
-    // Exactly once per Run, last of all: the image block has been released
-    // and the pipe closed by then.
+    // Once per Run that was handed a whole image, on a thread that does not
+    // write, while the payload is being sent: the payload the bytes are
+    // sent from. For work in proportion to its size (the CLI's digest),
+    // which so never holds up a write. OnFinished comes after it returns.
+    virtual void BesideTheSend(std::span<const std::uint8_t> /*payload*/) {}
+    // On Run's thread, once the pipe has been closed: the device is done.
+    // Not called when a write that could not be ended still holds the pipe.
+    virtual void OnPipeClosed() {}
+    // Exactly once per Run, last of all, on Run's thread. The image block
+    // has been released and the pipe closed by then, unless a write that
+    // could not be ended still holds them (TransferFailure::WriteStuck).
     virtual void OnFinished(const TransferOutcome& outcome) = 0;
 };
 
@@ -103,8 +122,10 @@ public:
 
     // Sends the image held by `state`, which the worker now owns. Whatever
     // happens, the pipe is closed (once) and then the image block released
-    // before observer.OnFinished is called and Run returns. `stop` is read
-    // between pieces and between waits on a device that takes nothing.
+    // before observer.OnFinished is called and Run returns, unless a write
+    // that could not be ended holds them; its thread gives them back when
+    // it returns. `stop` is read between pieces, and by the watching thread,
+    // which then ends a write under way.
     TransferOutcome Run(TransferState state, TransferObserver& observer,
                         const std::atomic<bool>& stop);
 

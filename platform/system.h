@@ -54,11 +54,11 @@ public:
 // ---- Device handles ---------------------------------------------------------
 
 enum class WriteStatus {
-    Accepted,  // the handle took `accepted` bytes: at least one, the first ones offered
-    NotReady,  // nothing was taken within the wait; the same bytes may be offered again
-    Failed,    // this attempt failed; a later one may succeed
-    Broken,    // no write on this handle can ever succeed: it is not a usable
-               // handle, or its far end is gone (broken pipe, reset connection)
+    Accepted,     // the handle took `accepted` bytes: at least one, the first ones offered
+    Interrupted,  // Interrupt ended the write before it took anything
+    Failed,       // this attempt failed; a later one may succeed
+    Broken,       // no write on this handle can ever succeed: it is not a usable
+                  // handle, or the device behind it went away
 };
 
 struct WriteResult {
@@ -71,31 +71,37 @@ struct WriteResult {
 //
 // The write contract, the same for every kind of handle a device library
 // may hand out (a socket, a pipe or FIFO whether opened blocking or not, a
-// character device, a plain file) and on every system:
-// - Write waits at most `wait`. A handle that can only be written by a call
-//   that blocks is written on a thread of its own, which the caller waits
-//   for with that deadline.
-// - Accepted bytes are counted exactly, also when a write is cut short, and
-//   are never offered again by the caller.
-// - A write that did not end within the wait is still under way and
-//   Write answers NotReady. The caller's next Write must offer the same
-//   bytes: it goes on waiting for that same write instead of starting
-//   another, so no byte is ever written twice.
-// - Cancel ends such a write within about half a second and reports what it
-//   had taken. A write that even cancelling cannot end (a driver that
-//   ignores it) is left behind: the handle is given back once that write
-//   returns, no later write is tried on it, and Cancel reports nothing taken.
-// - Destroying the pipe cancels a write under way, as Cancel does, and
-//   closes the handle exactly once.
+// character device, a plain file, a handle opened for overlapped I/O) and
+// on every system:
+// - One thread writes: the writer. It calls BindWriter once, then Write as
+//   often as it likes. Write is one write straight from the caller's bytes
+//   on the writer's own thread: a write the handle takes at once costs one
+//   system call and nothing more.
+// - Write returns when the handle took at least one byte, failed, or was
+//   interrupted. It may block for as long as the device makes it; what
+//   bounds it is Interrupt.
+// - Interrupt, from any other thread while the writer is inside Write,
+//   makes that write return soon. One that lands just before the write
+//   begins may be lost, so the caller repeats it until the write returns.
+//   Interrupting when no write is under way is harmless.
+// - Accepted bytes are counted exactly, also when an interrupt cut a write
+//   short, and are never offered again by the caller.
+// - A write that even Interrupt cannot end (a driver that ignores it) goes
+//   on using the caller's bytes and this pipe until it returns: whoever
+//   gives up on it keeps both alive until then.
+// - Destroying the pipe closes the handle exactly once. No write may be
+//   under way then.
 class DevicePipe {
 public:
     virtual ~DevicePipe() = default;
-    // One write of at most bytes.size() bytes, or the wait for one still
-    // under way. May take fewer bytes than offered.
-    virtual WriteResult Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds wait) = 0;
-    // Ends a write left under way. Accepted with what it had taken, or
-    // NotReady when it took nothing or none was under way.
-    virtual WriteResult Cancel() = 0;
+    // On the writer thread, before its first Write: makes the thread
+    // reachable by Interrupt, whatever the thread inherited. False when it
+    // cannot be; then no write may be tried, since none could be bounded.
+    virtual bool BindWriter() = 0;
+    // One write of at most bytes.size() bytes. May take fewer than offered.
+    virtual WriteResult Write(std::span<const std::uint8_t> bytes) = 0;
+    // From another thread: ends the writer's write under way soon.
+    virtual void Interrupt() = 0;
 };
 
 class HandleIo {

@@ -19,6 +19,26 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# apt-get, waiting for another apt-get that holds the lock (an unattended
+# upgrade, a second script) rather than failing.
+apt_get() {
+  as_root env DEBIAN_FRONTEND=noninteractive \
+    apt-get -o DPkg::Lock::Timeout=900 "$@"
+}
+
+# apt-get update, tried three times. A mirror in the middle of a sync can
+# serve one index of the wrong size for an hour; apt then keeps the other
+# indexes it did fetch, so the run goes on with a warning and the install
+# that follows says plainly which package could not be had.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    apt_get update -qq && return 0
+    [ "$attempt" -lt 3 ] && { say "apt-get update failed; trying again in 15 s"; sleep 15; }
+  done
+  say "WARNING: apt-get update failed three times; going on with the indexes apt has"
+}
+
 ensure_packages() {
   local missing=()
   local package
@@ -32,8 +52,8 @@ ensure_packages() {
     return
   fi
   say "installing: ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt_update
+  apt_get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 jobs() { nproc 2>/dev/null || echo 2; }

@@ -8,10 +8,9 @@
 namespace tarnwick::sim::win32 {
 namespace {
 
-// Larger than any one write a tool makes, so that one peek takes it whole.
+// Larger than any one write a tool makes, so that one read takes it whole.
 constexpr DWORD kRelayChunk = 64 * 1024;
-// How often a relay waiting for room on the socket looks whether the
-// writer has let go of the pipe.
+// How often a relay waiting for room on the socket looks at the pipe.
 constexpr long kWriterCheckMicroseconds = 100'000;
 
 class Relay {
@@ -26,38 +25,74 @@ public:
         u_long nonBlocking = 1;
         ioctlsocket(connection_.get(), FIONBIO, &nonBlocking);
         for (;;) {
-            // A read of nothing waits for the next write without taking it:
-            // the bytes stay in the pipe, and the writer's WriteFile
-            // unfinished, until they are on the socket.
+            // The bytes are taken out of the pipe, which finishes the
+            // writer's WriteFile and counts them, before they are sent: a
+            // write the writer cancels has given the simulator nothing it
+            // does not count. They are taken only once the socket has room,
+            // so that they go on at once, before the writer can close and
+            // end its process.
+            const Room room = WaitForRoom();
+            if (room == Room::WriterGaveUp || room == Room::ConnectionFailed) {
+                return;
+            }
             DWORD count = 0;
-            if (!ReadFile(pipe_.get(), buffer_.data(), 0, &count, nullptr) ||
-                !PeekNamedPipe(pipe_.get(), buffer_.data(), kRelayChunk, &count, nullptr, nullptr)) {
-                // The writer closed its end and every byte has been passed on.
+            if (room == Room::WriterDone || !ReadFile(pipe_.get(), buffer_.data(), kRelayChunk, &count, nullptr) ||
+                count == 0) {
+                // The writer closed its end and every byte has been passed
+                // on: the simulator gets them all, then the end.
                 shutdown(connection_.get(), SD_SEND);
                 return;
             }
             if (!SendAll(count)) {
-                // The writer gave up on a device that stopped reading (the
-                // connection is reset as it closes), or the device went
-                // away: closing the pipe breaks a WriteFile still waiting.
                 return;
-            }
-            DWORD taken = 0;
-            if (!ReadFile(pipe_.get(), buffer_.data(), count, &taken, nullptr)) {
-                return;  // the writer cancelled and closed: nothing more comes
             }
         }
     }
 
 private:
-    // While a send waits for room the connection is set to be reset when it
-    // closes: if the writer gives up, or its process ends before this
-    // thread sees it, the simulator learns at once, where a plain close
-    // would queue behind bytes it never reads. Once the bytes are taken the
-    // close is graceful again, before the writer can go on: a transfer that
-    // ends loses nothing. False when the writer or the connection is gone.
-    bool SendAll(DWORD count) {
+    enum class Room { Free, WriterDone, WriterGaveUp, ConnectionFailed };
+
+    // Until the socket takes bytes without waiting. Meanwhile the
+    // connection is set to be reset when it closes: if the writer gives up
+    // on a device that stopped reading, or its process ends, the simulator
+    // learns at once, where a plain close would queue behind bytes it never
+    // reads. A writer that closes its end while none of its writes waits
+    // has simply finished, and the close is graceful again.
+    Room WaitForRoom() {
         bool resetOnClose = false;
+        bool writeWaited = false;
+        for (;;) {
+            fd_set writable;
+            FD_ZERO(&writable);
+            FD_SET(connection_.get(), &writable);
+            timeval wait{0, resetOnClose ? kWriterCheckMicroseconds : 0};
+            const int ready = select(0, nullptr, &writable, nullptr, &wait);
+            if (ready < 0) {
+                return Room::ConnectionFailed;
+            }
+            if (ready > 0) {
+                return !resetOnClose || SetResetOnClose(false) ? Room::Free : Room::ConnectionFailed;
+            }
+            DWORD waiting = 0;
+            if (!PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &waiting, nullptr)) {
+                if (writeWaited) {
+                    return Room::WriterGaveUp;
+                }
+                return !resetOnClose || SetResetOnClose(false) ? Room::WriterDone : Room::ConnectionFailed;
+            }
+            writeWaited = writeWaited || waiting > 0;
+            if (!resetOnClose && !SetResetOnClose(true)) {
+                return Room::ConnectionFailed;
+            }
+            resetOnClose = true;
+        }
+    }
+
+    // The bytes taken, all of them: the writer has counted them, so they
+    // are delivered whatever the writer does now. Room was there when they
+    // were taken, so this waits only when a send goes through in part.
+    // False when the connection failed.
+    bool SendAll(DWORD count) {
         for (DWORD sent = 0; sent < count;) {
             const int now = send(connection_.get(), reinterpret_cast<const char*>(buffer_.data()) + sent,
                                  static_cast<int>(count - sent), 0);
@@ -65,30 +100,15 @@ private:
                 sent += static_cast<DWORD>(now);
                 continue;
             }
-            if (WSAGetLastError() != WSAEWOULDBLOCK) {
-                return false;
-            }
-            if (!resetOnClose) {
-                resetOnClose = SetResetOnClose(true);
-            }
             fd_set writable;
             FD_ZERO(&writable);
             FD_SET(connection_.get(), &writable);
             timeval wait{0, kWriterCheckMicroseconds};
-            if (select(0, nullptr, &writable, nullptr, &wait) == 0 && WriterGone()) {
+            if (WSAGetLastError() != WSAEWOULDBLOCK || select(0, nullptr, &writable, nullptr, &wait) < 0) {
                 return false;
             }
         }
-        if (resetOnClose) {
-            SetResetOnClose(false);
-        }
         return true;
-    }
-
-    bool WriterGone() const {
-        DWORD available = 0;
-        return !PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &available, nullptr) &&
-               GetLastError() == ERROR_BROKEN_PIPE;
     }
 
     bool SetResetOnClose(bool reset) {

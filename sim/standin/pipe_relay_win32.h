@@ -9,9 +9,11 @@
 // pipe it ends it with ERROR_OPERATION_ABORTED, as on a real device handle.
 //
 // The pipe holds no bytes of its own (both quotas are 0): a WriteFile on it
-// finishes only once the relay has put its bytes on the socket. So a tool
-// that exits right after its last write and CloseHandle loses nothing, and
-// a device that stops reading stops the writer as a full USB pipe would.
+// finishes only once the relay has taken its bytes, which it does only when
+// the socket has room for them, and then puts them on the socket at once.
+// So what the writer counts is what the simulator gets, a tool that exits
+// right after its last write and CloseHandle loses nothing, and a device
+// that stops reading stops the writer as a full USB pipe would.
 
 #include "sim/standin/win32_owners.h"
 

@@ -4,9 +4,10 @@
 // simulator runs as the Linux program it is.
 //
 // Every answer is a real Windows handle that stays valid after the library
-// is unloaded and that CloseHandle gives back: the probe's connection
-// itself, and for the pipe a synchronous pipe relayed to the connection
-// (pipe_relay_win32.h says why). Nothing here may hang the caller: a probe
+// is unloaded and that CloseHandle gives back: for an attached device the
+// null device (a socket must not be closed with CloseHandle), and for the
+// pipe a synchronous pipe relayed to the connection (pipe_relay_win32.h
+// says why). Nothing here may hang the caller: a probe
 // gives up within 100 ms, and a pipe request within half a second.
 
 #include <winsock2.h>
@@ -145,8 +146,12 @@ OwnedSocket Ask(const std::string& request, SteadyClock::time_point deadline) {
 }  // namespace
 
 extern "C" std::intptr_t open_dev(void) {
-    OwnedSocket connection = Ask(kProbeRequest, SteadyClock::now() + kProbeLimit);
-    return connection.valid() ? static_cast<std::intptr_t>(connection.Release()) : kNone;
+    if (!Ask(kProbeRequest, SteadyClock::now() + kProbeLimit).valid()) {
+        return kNone;
+    }
+    const HANDLE device = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return device != INVALID_HANDLE_VALUE ? reinterpret_cast<std::intptr_t>(device) : kNone;
 }
 
 extern "C" std::intptr_t open_file(const char* pipeName) {

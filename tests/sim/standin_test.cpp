@@ -68,7 +68,7 @@ protected:
     }
     static bool WriteAll(os::DevicePipe& pipe, std::span<const std::uint8_t> bytes) {
         while (!bytes.empty()) {
-            const os::WriteResult result = pipe.Write(bytes, 1000ms);
+            const os::WriteResult result = pipe.Write(bytes);
             if (result.status == os::WriteStatus::Failed || result.status == os::WriteStatus::Broken) {
                 return false;
             }
@@ -169,6 +169,7 @@ TEST_F(StandinTest, ThePipeOutlivesTheLibraryAndCarriesTheStreamWhileProbesGoOn)
     ASSERT_EQ(pipe.status, LibraryStatus::Called);
     ASSERT_NE(pipe.handle, os::kInvalidHandle);
     std::unique_ptr<os::DevicePipe> written = io.Adopt(pipe.handle);
+    ASSERT_TRUE(written->BindWriter());
 
     std::array<std::uint8_t, 20> header{'$', 1, 1, 0, 0, 0, 0, 0x10, 0x04, 0, 0, 1, 0, 0, 0, 9, 8, 7, 6, 5};
     std::vector<std::uint8_t> payload(3 * 2048 + 100);

@@ -47,13 +47,13 @@ inline void ExpectDeviceGotFile(const test::SimTransfer& transfer, const std::ve
 }
 
 // A device that dropped the connection after `dropAfter` payload bytes: the
-// CLI said the pipe broke and never that the image was sent.
+// CLI said the device went away and never that the image was sent.
 inline void ExpectFlashEndedAtDrop(const std::optional<test::ProgramResult>& result, const test::SimProcess& sim,
                                    std::uint64_t dropAfter) {
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->exitCode, cli::kExitTransferFailed) << result->output;
     // A connection that is gone cannot come back: no retries.
-    EXPECT_THAT(result->output, ::testing::HasSubstr("FAILED: the device pipe broke"));
+    EXPECT_THAT(result->output, ::testing::HasSubstr("FAILED: the device went away"));
     EXPECT_THAT(result->output, ::testing::Not(::testing::HasSubstr("complete:")));
     const auto transfer = sim.WaitForTransfer(1);
     ASSERT_TRUE(transfer.has_value()) << sim.Log();

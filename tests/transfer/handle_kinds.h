@@ -20,6 +20,7 @@ enum class FarEnd {
     None,        // nothing to read back (a device, or the far end is gone)
     Unread,      // a pipe or terminal that nobody reads
     ReadAWhile,  // read until 100000 bytes came, then no more
+    HangUp,      // read until 100000 bytes came, then closed: the device went away
     Sink,        // takes everything and keeps it (a plain file), or drops it
 };
 
@@ -44,6 +45,8 @@ public:
     // came or the far end says no more will. Nullopt where nothing can be
     // read back (a device, a sink that keeps nothing).
     virtual std::optional<std::vector<std::uint8_t>> ReadFarEnd(std::size_t limit) = 0;
+    // Closes the far end, as a device that goes away.
+    virtual void CloseFarEnd() = 0;
 };
 
 // The kinds this system has, and how a transfer through each ends.

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,17 +25,22 @@ namespace tarnwick::testing {
 
 using namespace std::chrono_literals;
 
+// Read by the watching thread while the writing thread moves it on.
 class FakeClock final : public os::Clock {
 public:
-    std::chrono::steady_clock::time_point Now() override { return now_; }
-    void Advance(std::chrono::milliseconds by) { now_ += by; }
+    std::chrono::steady_clock::time_point Now() override {
+        return start_ + std::chrono::steady_clock::duration(elapsed_.load());
+    }
+    void Advance(std::chrono::milliseconds by) {
+        elapsed_.fetch_add(std::chrono::duration_cast<std::chrono::steady_clock::duration>(by).count());
+    }
     std::chrono::milliseconds Elapsed() const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(now_ - start_);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::duration(elapsed_.load()));
     }
 
 private:
     const std::chrono::steady_clock::time_point start_{std::chrono::hours(1)};
-    std::chrono::steady_clock::time_point now_ = start_;
+    std::atomic<std::chrono::steady_clock::rep> elapsed_{0};
 };
 
 // Sleeping only moves the fake clock on.
@@ -53,19 +60,21 @@ private:
 // One write call as the pipe saw it.
 struct WriteCall {
     std::size_t asked = 0;
-    std::chrono::milliseconds wait{0};
     os::WriteResult result;
 };
 
 // The device end of the pipe. `answer` decides each write (index counts all
 // write calls); by default the device takes everything. Bytes a write
-// accepted are appended to `received`. A NotReady answer spends the wait it
-// was given on the fake clock, as a real device that takes nothing would.
-// `cancelAnswer` says what a cancelled write under way had taken; its bytes
-// are the first ones of the last write offered.
+// accepted are appended to `received`.
+//
+// An answer of nullopt is a device that takes nothing: the write is held,
+// as a real one blocks, until it is interrupted. When the hold begins the
+// fake clock moves on by `heldFor`. An interrupted write had taken the
+// first `takenWhenInterrupted` bytes. A driver that `ignoresInterrupts`
+// holds the write until Release(), and then takes it whole.
 class FakePipe final : public os::HandleIo {
 public:
-    using Answer = std::function<os::WriteResult(std::size_t index, std::size_t asked)>;
+    using Answer = std::function<std::optional<os::WriteResult>(std::size_t index, std::size_t asked)>;
 
     explicit FakePipe(FakeClock& clock) : clock_(clock) {}
 
@@ -84,6 +93,13 @@ public:
 
     std::unique_ptr<os::DevicePipe> Open() { return Adopt(kPipe); }
 
+    // Ends a write held by a driver that ignores interrupts.
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
     int closes() const {
         std::lock_guard lock(mutex_);
         return closes_;
@@ -92,13 +108,21 @@ public:
         std::lock_guard lock(mutex_);
         return foreignCloses_;
     }
-    int cancels() const {
+    int interrupts() const {
         std::lock_guard lock(mutex_);
-        return cancels_;
+        return interrupts_;
+    }
+    bool holding() const {
+        std::lock_guard lock(mutex_);
+        return held_;
     }
     std::vector<WriteCall> calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
+    }
+    std::vector<std::uint8_t> received() const {
+        std::lock_guard lock(mutex_);
+        return received_;
     }
     // The asked sizes of the writes the device accepted at least in part.
     std::vector<std::size_t> AcceptedWriteSizes() const {
@@ -113,61 +137,77 @@ public:
 
     static constexpr os::Handle kPipe = 41;
     Answer answer;
-    std::size_t cancelAnswer = 0;
-    std::vector<std::uint8_t> received;
+    std::chrono::milliseconds heldFor = kStallLimit;
+    std::size_t takenWhenInterrupted = 0;
+    bool ignoresInterrupts = false;
 
 private:
     class Adopted final : public os::DevicePipe {
     public:
         Adopted(FakePipe& device, os::Handle handle) : device_(device), handle_(handle) {}
         ~Adopted() override { device_.Close(handle_); }
-        os::WriteResult Write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds wait) override {
-            return device_.Write(handle_, bytes, wait);
-        }
-        os::WriteResult Cancel() override { return device_.Cancel(); }
+        bool BindWriter() override { return true; }
+        os::WriteResult Write(std::span<const std::uint8_t> bytes) override { return device_.Write(handle_, bytes); }
+        void Interrupt() override { device_.Interrupt(); }
 
     private:
         FakePipe& device_;
         const os::Handle handle_;
     };
 
-    os::WriteResult Write(os::Handle handle, std::span<const std::uint8_t> bytes, std::chrono::milliseconds wait) {
-        std::lock_guard lock(mutex_);
-        os::WriteResult result{os::WriteStatus::Accepted, bytes.size()};
+    os::WriteResult Write(os::Handle handle, std::span<const std::uint8_t> bytes) {
+        std::unique_lock lock(mutex_);
+        std::optional<os::WriteResult> result = os::WriteResult{os::WriteStatus::Accepted, bytes.size()};
         if (handle != kPipe || closes_ > 0) {
             result = {os::WriteStatus::Broken, 0};
         } else if (answer) {
             result = answer(calls_.size(), bytes.size());
         }
-        if (result.status == os::WriteStatus::Accepted) {
-            result.accepted = std::min(result.accepted, bytes.size());
-            received.insert(received.end(), bytes.begin(), bytes.begin() + result.accepted);
-        } else if (result.status == os::WriteStatus::NotReady) {
-            clock_.Advance(wait);
+        if (!result) {
+            result = Hold(lock, bytes.size());
         }
-        lastOffered_.assign(bytes.begin(), bytes.end());
-        calls_.push_back({bytes.size(), wait, result});
-        return result;
+        if (result->status == os::WriteStatus::Accepted) {
+            result->accepted = std::min(result->accepted, bytes.size());
+            received_.insert(received_.end(), bytes.begin(), bytes.begin() + result->accepted);
+        }
+        calls_.push_back({bytes.size(), *result});
+        return *result;
     }
 
-    os::WriteResult Cancel() {
-        std::lock_guard lock(mutex_);
-        ++cancels_;
-        const std::size_t taken = std::min(cancelAnswer, lastOffered_.size());
-        if (taken == 0) {
-            return {os::WriteStatus::NotReady, 0};
+    os::WriteResult Hold(std::unique_lock<std::mutex>& lock, std::size_t asked) {
+        held_ = true;
+        interrupted_ = false;
+        clock_.Advance(heldFor);
+        changed_.wait(lock, [this] { return released_ || (interrupted_ && !ignoresInterrupts); });
+        held_ = false;
+        if (released_) {
+            return os::WriteResult{os::WriteStatus::Accepted, asked};
         }
-        received.insert(received.end(), lastOffered_.begin(), lastOffered_.begin() + taken);
-        return {os::WriteStatus::Accepted, taken};
+        const std::size_t taken = std::min(takenWhenInterrupted, asked);
+        takenWhenInterrupted = 0;
+        return taken > 0 ? os::WriteResult{os::WriteStatus::Accepted, taken}
+                         : os::WriteResult{os::WriteStatus::Interrupted, 0};
+    }
+
+    // An interrupt reaches only a write that is held; one before it is lost.
+    void Interrupt() {
+        std::lock_guard lock(mutex_);
+        ++interrupts_;
+        interrupted_ = held_;
+        changed_.notify_all();
     }
 
     FakeClock& clock_;
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<WriteCall> calls_;
-    std::vector<std::uint8_t> lastOffered_;
+    std::vector<std::uint8_t> received_;
+    bool held_ = false;
+    bool interrupted_ = false;
+    bool released_ = false;
     int closes_ = 0;
     int foreignCloses_ = 0;
-    int cancels_ = 0;
+    int interrupts_ = 0;
 };
 
 // Records what the worker reports, and can raise the stop flag after a
@@ -184,11 +224,9 @@ public:
             stop.store(true);
         }
     }
-    void OnPipeClosed(std::span<const std::uint8_t> payload) override {
-        ++pipeClosedCalls;
-        payloadWhenClosed.assign(payload.begin(), payload.end());
-        pipeClosesWhenPayloadSeen = pipe_ != nullptr ? pipe_->closes() : -1;
-        finishedBeforePayloadSeen = finishedCalls > 0;
+    void BesideTheSend(std::span<const std::uint8_t> payload) override {
+        ++besideCalls;
+        payloadBeside.assign(payload.begin(), payload.end());
     }
     void OnFinished(const TransferOutcome& outcome) override {
         ++finishedCalls;
@@ -202,10 +240,8 @@ public:
     int finishedCalls = 0;
     TransferOutcome finished;
     int pipeClosesWhenFinished = -1;
-    int pipeClosedCalls = 0;
-    std::vector<std::uint8_t> payloadWhenClosed;
-    int pipeClosesWhenPayloadSeen = -1;
-    bool finishedBeforePayloadSeen = false;
+    int besideCalls = 0;
+    std::vector<std::uint8_t> payloadBeside;
     std::size_t stopAfterPieces = 0;
     std::atomic<bool> stop{false};
 
@@ -234,8 +270,9 @@ inline std::unique_ptr<std::uint8_t[]> CopyToBlock(const std::vector<std::uint8_
 
 // What the device must receive for this file: bytes 0..19, then 1024..end.
 inline std::vector<std::uint8_t> ExpectedStream(const std::vector<std::uint8_t>& file) {
-    std::vector<std::uint8_t> stream(file.begin(), file.begin() + 20);
-    stream.insert(stream.end(), file.begin() + 1024, file.end());
+    std::vector<std::uint8_t> stream(20 + (file.size() - 1024));
+    const auto afterHeader = std::copy(file.begin(), file.begin() + 20, stream.begin());
+    std::copy(file.begin() + 1024, file.end(), afterHeader);
     return stream;
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "image/transfer_thread.h"
 #include "image/transfer_worker.h"
 #include "tests/transfer/transfer_fakes.h"
 
@@ -74,34 +75,30 @@ TEST(TransferThreadTest, CompleteTransferReportsToAnotherThread) {
     EXPECT_EQ(outcome.result, TransferResult::Complete);
     EXPECT_EQ(progress.position(), 100);
     EXPECT_EQ(progress.sent(), file.size() - 1024);
-    EXPECT_TRUE(pipe.received == testing::ExpectedStream(file));
+    EXPECT_TRUE(pipe.received() == testing::ExpectedStream(file));
     EXPECT_EQ(pipe.closes(), 1);
 }
 
-TEST(TransferThreadTest, StopFromAnotherThreadEndsAWaitingTransfer) {
-    // The device takes three pieces, then nothing; its clock stands still,
-    // so only the stop request can end the transfer.
+TEST(TransferThreadTest, StopFromAnotherThreadEndsAHeldWrite) {
+    // The device takes three pieces, then holds the next write; the clock
+    // stands still, so only the stop request can end the transfer.
     FakeClock clock;
     FakeSleeper sleeper{clock};
     FakePipe pipe{clock};
-    pipe.answer = [](std::size_t index, std::size_t asked) {
+    pipe.heldFor = 0ms;
+    pipe.answer = [](std::size_t index, std::size_t asked) -> std::optional<os::WriteResult> {
         if (index < 4) {
             return os::WriteResult{os::WriteStatus::Accepted, asked};
         }
-        std::this_thread::sleep_for(1ms);
-        return os::WriteResult{os::WriteStatus::NotReady, 0};
+        return std::nullopt;
     };
-    class FrozenClock final : public os::Clock {
-    public:
-        std::chrono::steady_clock::time_point Now() override { return {}; }
-    } frozen;
     SharedProgress progress;
     std::atomic<bool> stop{false};
 
     std::thread worker([&, state = StateFor(PatternImage(10 * 2048), pipe)]() mutable {
-        TransferWorker(sleeper, frozen).Run(std::move(state), progress, stop);
+        TransferWorker(sleeper, clock).Run(std::move(state), progress, stop);
     });
-    while (progress.sent() < 3 * 2048) {
+    while (!pipe.holding()) {
         std::this_thread::sleep_for(1ms);
     }
     stop.store(true);
@@ -111,6 +108,55 @@ TEST(TransferThreadTest, StopFromAnotherThreadEndsAWaitingTransfer) {
     EXPECT_EQ(outcome.result, TransferResult::Stopped);
     EXPECT_EQ(outcome.sent, 3u * 2048u);
     EXPECT_EQ(pipe.closes(), 1);
+}
+
+TEST(TransferThreadTest, WriteThatIgnoresInterruptsEndsAsFailedInTimeAndKeepsItsBytes) {
+    // A driver that ignores every interrupt holds the fourth piece until it
+    // is released. The front end still hears of the end within the stop's
+    // bound, as a failure; the held write keeps the block and the pipe,
+    // which its thread gives back once the write returns. It then reads
+    // the bytes it was given: under AddressSanitizer a block freed too
+    // early fails the test there.
+    FakeClock clock;
+    FakeSleeper sleeper{clock};
+    FakePipe pipe{clock};
+    pipe.heldFor = 0ms;
+    pipe.ignoresInterrupts = true;
+    pipe.answer = [](std::size_t index, std::size_t asked) -> std::optional<os::WriteResult> {
+        if (index < 4) {
+            return os::WriteResult{os::WriteStatus::Accepted, asked};
+        }
+        return std::nullopt;
+    };
+    SharedProgress progress;
+    const auto file = PatternImage(10 * 2048);
+    {
+        TransferThread thread(sleeper, clock);
+        ASSERT_TRUE(thread.Start(StateFor(file, pipe), progress));
+        while (!pipe.holding()) {
+            std::this_thread::sleep_for(1ms);
+        }
+        const auto stopAt = std::chrono::steady_clock::now();
+        thread.RequestStop();
+        const TransferOutcome outcome = progress.WaitForEnd();
+        thread.Join();
+        EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 1s);
+        EXPECT_EQ(outcome.result, TransferResult::Failed);
+        EXPECT_EQ(outcome.failure, TransferFailure::WriteStuck);
+        EXPECT_EQ(outcome.sent, 3u * 2048u);
+        EXPECT_GE(pipe.interrupts(), 2);
+        EXPECT_EQ(pipe.closes(), 0) << "the pipe was closed under the held write";
+    }
+
+    pipe.Release();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (pipe.closes() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(pipe.closes(), 1);
+    // The held write took its piece once released, and nothing after it.
+    const auto stream = testing::ExpectedStream(file);
+    EXPECT_TRUE(pipe.received() == std::vector<std::uint8_t>(stream.begin(), stream.begin() + 20 + 4 * 2048));
 }
 
 }  // namespace
