@@ -11,7 +11,7 @@ using Bytes = std::span<const std::uint8_t>;
 
 }  // namespace
 
-SendJob::SendJob(std::unique_ptr<std::uint8_t[]> image, std::uint64_t imageSize,
+SendJob::SendJob(os::FileBlock image, std::uint64_t imageSize,
                  std::unique_ptr<os::DevicePipe> pipe, std::uint64_t alreadySent,
                  std::chrono::steady_clock::time_point start)
     : image_(std::move(image)),
@@ -65,13 +65,13 @@ SendEnd SendJob::WriteAll(Bytes bytes, std::chrono::milliseconds retryPause, std
                           os::Sleeper& sleeper, os::Clock& clock) {
     int failedAttempts = 0;
     while (!bytes.empty()) {
-        if (const SendEnd requested = requestedEnd_.load(); requested != SendEnd::Complete) {
+        if (const SendEnd requested = requestedEnd_.load(std::memory_order_relaxed); requested != SendEnd::Complete) {
             return requested;
         }
-        phase_.store(Phase::Writing);
+        phase_.store(Phase::Writing, std::memory_order_release);
         const os::WriteResult result = pipe_->Write(bytes);
         Phase writing = Phase::Writing;
-        if (!phase_.compare_exchange_strong(writing, Phase::Idle)) {
+        if (!phase_.compare_exchange_strong(writing, Phase::Idle, std::memory_order_acq_rel)) {
             // Given up on while it was blocked: the watcher has reported the
             // end, and what the observer, the sleeper and the clock belong
             // to may be gone.
@@ -80,7 +80,8 @@ SendEnd SendJob::WriteAll(Bytes bytes, std::chrono::milliseconds retryPause, std
         if (result.status == os::WriteStatus::Accepted && result.accepted > 0) {
             const std::size_t accepted = std::min(result.accepted, bytes.size());
             bytes = bytes.subspan(accepted);
-            taken.fetch_add(accepted, std::memory_order_relaxed);
+            // This thread is the only one that adds.
+            taken.store(taken.load(std::memory_order_relaxed) + accepted, std::memory_order_relaxed);
             lastTakenAt_.store(clock.Now().time_since_epoch().count(), std::memory_order_relaxed);
             failedAttempts = 0;
             continue;

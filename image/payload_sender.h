@@ -37,7 +37,7 @@ enum class SendEnd {
 
 class SendJob {
 public:
-    SendJob(std::unique_ptr<std::uint8_t[]> image, std::uint64_t imageSize, std::unique_ptr<os::DevicePipe> pipe,
+    SendJob(os::FileBlock image, std::uint64_t imageSize, std::unique_ptr<os::DevicePipe> pipe,
             std::uint64_t alreadySent, std::chrono::steady_clock::time_point start);
 
     // ---- On the writing thread -------------------------------------------
@@ -73,7 +73,7 @@ private:
     SendEnd WriteAll(std::span<const std::uint8_t> bytes, std::chrono::milliseconds retryPause,
                      std::atomic<std::uint64_t>& taken, os::Sleeper& sleeper, os::Clock& clock);
 
-    const std::unique_ptr<std::uint8_t[]> image_;
+    const os::FileBlock image_;
     const std::uint64_t imageSize_;
     std::unique_ptr<os::DevicePipe> pipe_;
 

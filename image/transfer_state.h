@@ -17,7 +17,7 @@ namespace tarnwick {
 
 struct TransferState {
     // The whole image file, header area first; exactly imageSize bytes.
-    std::unique_ptr<std::uint8_t[]> image;
+    os::FileBlock image;
     // Size of the whole file (not the payload). At least 1028 for a file
     // that passed the checks; always below 4 GiB.
     std::uint64_t imageSize = 0;

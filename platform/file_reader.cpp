@@ -1,7 +1,6 @@
 #include "platform/file_reader.h"
 
 #include <algorithm>
-#include <new>
 
 namespace tarnwick::os {
 
@@ -35,7 +34,7 @@ LoadedFile CheckedFileReader::LoadWhole(const std::string& path, std::uint64_t s
         result.status = FileStatus::TooLarge;
         return result;
     }
-    result.data.reset(new (std::nothrow) std::uint8_t[result.size]);
+    result.data = AllocateFileBlock(result.size);
     if (result.data == nullptr) {
         result.status = FileStatus::NoMemory;
         return result;

@@ -131,10 +131,29 @@ struct FilePrefix {
     std::uint64_t fileSize = 0;  // the file's real size when it could be asked
 };
 
-// A whole file in one heap block of exactly its size.
+// Gives a FileBlock back to the system.
+class FileBlockRelease {
+public:
+    explicit FileBlockRelease(std::size_t length = 0) : length_(length) {}
+    void operator()(std::uint8_t* block) const;
+
+private:
+    std::size_t length_;
+};
+
+// Memory for a whole file, with one owner. It is had from the system in
+// the largest pages the system will give: a fresh block of hundreds of MiB
+// in small pages costs more in page faults than reading the file into it.
+using FileBlock = std::unique_ptr<std::uint8_t[], FileBlockRelease>;
+
+// A block of at least `size` bytes, its pages already in place; null when
+// no such block can be had.
+FileBlock AllocateFileBlock(std::uint64_t size);
+
+// A whole file in one block.
 struct LoadedFile {
     FileStatus status = FileStatus::CannotOpen;
-    std::unique_ptr<std::uint8_t[]> data;
+    FileBlock data;
     std::uint64_t size = 0;
 };
 

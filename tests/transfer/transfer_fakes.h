@@ -262,8 +262,8 @@ inline std::vector<std::uint8_t> PatternImage(std::size_t payloadSize) {
     return file;
 }
 
-inline std::unique_ptr<std::uint8_t[]> CopyToBlock(const std::vector<std::uint8_t>& bytes) {
-    auto block = std::make_unique<std::uint8_t[]>(bytes.size());
+inline os::FileBlock CopyToBlock(const std::vector<std::uint8_t>& bytes) {
+    os::FileBlock block = os::AllocateFileBlock(bytes.size());
     std::copy(bytes.begin(), bytes.end(), block.get());
     return block;
 }
@@ -308,7 +308,7 @@ public:
             loaded.status = os::FileStatus::TooLarge;
             return loaded;
         }
-        loaded.data = std::make_unique<std::uint8_t[]>(content.size());
+        loaded.data = os::AllocateFileBlock(content.size());
         std::copy(content.begin(), content.end(), loaded.data.get());
         loaded.size = content.size();
         loaded.status = os::FileStatus::Ok;

@@ -327,7 +327,7 @@ TEST_F(TransferWorkerTest, StopRaisedBeforeTheStartSendsNothing) {
 
 TEST_F(TransferWorkerTest, ImageShorterThanHeaderAndFourBytesIsNeverWritten) {
     TransferState state;
-    state.image = std::make_unique<std::uint8_t[]>(1027);
+    state.image = os::AllocateFileBlock(1027);
     state.imageSize = 1027;
     state.pipe = pipe.Open();
     const TransferOutcome outcome = TransferWorker(sleeper, clock).Run(std::move(state), observer, observer.stop);
