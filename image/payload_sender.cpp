@@ -31,6 +31,12 @@ std::chrono::steady_clock::time_point SendJob::LastTakenAt() const {
 
 SendEnd SendJob::Send(TransferObserver& observer, os::Sleeper& sleeper, os::Clock& clock,
                       const std::atomic<bool>& stop) {
+    if (pipe_ == nullptr) {
+        return SendEnd::Broken;
+    }
+    if (stop.load(std::memory_order_relaxed)) {
+        return SendEnd::Stopped;
+    }
     if (!pipe_->BindWriter()) {
         return SendEnd::NoWriter;
     }

@@ -54,6 +54,7 @@ public:
     // The writer ends with `end` at its next step, and begins no new write.
     void RequestEnd(SendEnd end) { requestedEnd_.store(end); }
     bool Writing() const { return phase_.load() == Phase::Writing; }
+    // Only while Writing(): the pipe is there then.
     void InterruptWrite() { pipe_->Interrupt(); }
     // Gives up on the write under way: true when there was one, and the
     // writer will touch nothing outside this job from now on.

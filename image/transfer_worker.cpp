@@ -107,20 +107,10 @@ TransferWorker::TransferWorker(os::Sleeper& sleeper, os::Clock& clock) : sleeper
 
 TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& observer,
                                     const std::atomic<bool>& stop) {
-    const bool wholeImage = state.image != nullptr && state.imageSize >= kHeaderReadSize;
-    if (!wholeImage || state.pipe == nullptr || stop.load()) {
+    if (state.image == nullptr || state.imageSize < kHeaderReadSize) {
         TransferOutcome outcome;
-        if (!wholeImage) {
-            outcome.failure = TransferFailure::ImageTooSmall;
-        } else {
-            outcome.payload = state.imageSize - kHeaderAreaSize;
-            outcome.result = state.pipe == nullptr ? TransferResult::Failed : TransferResult::Stopped;
-            outcome.failure = state.pipe == nullptr ? TransferFailure::PipeBroken : TransferFailure::None;
-            observer.BesideTheSend({state.image.get() + kHeaderAreaSize,
-                                    static_cast<std::size_t>(outcome.payload)});
-        }
+        outcome.failure = TransferFailure::ImageTooSmall;
         state.pipe.reset();
-        observer.OnPipeClosed();
         state.image.reset();
         observer.OnFinished(outcome);
         return outcome;
@@ -136,15 +126,10 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     });
     std::optional<std::thread> beside = StartThread([job, &observer] { observer.BesideTheSend(job->payload()); });
 
-    bool ended = true;
-    TransferOutcome outcome;
-    if (writer) {
-        ended = WatchUntilEnd(*job, clock_, stop);
-        outcome = OutcomeOf(ended ? *job->WaitForEnd(std::chrono::milliseconds{0}) : SendEnd::Abandoned, *job,
-                            payload);
-    } else {
-        outcome = OutcomeOf(SendEnd::NoWriter, *job, payload);
-    }
+    const bool ended = !writer || WatchUntilEnd(*job, clock_, stop);
+    const SendEnd end = !writer ? SendEnd::NoWriter : ended ? *job->WaitForEnd(std::chrono::milliseconds{0})
+                                                            : SendEnd::Abandoned;
+    const TransferOutcome outcome = OutcomeOf(end, *job, payload);
     if (ended) {
         if (writer) {
             writer->join();
