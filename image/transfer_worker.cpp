@@ -9,6 +9,7 @@
 
 #include "image/image_header.h"
 #include "image/payload_sender.h"
+#include "platform/thread_priority.h"
 
 namespace tarnwick {
 namespace {
@@ -124,7 +125,12 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     std::optional<std::thread> writer = StartThread([job, &observer, &sleeper = sleeper_, &clock = clock_, &stop] {
         job->Finish(job->Send(observer, sleeper, clock, stop));
     });
-    std::optional<std::thread> beside = StartThread([job, &observer] { observer.BesideTheSend(job->payload()); });
+    // Work beside the send gives way to it: on a machine of two cores it
+    // would otherwise take one from the writer or from the device's side.
+    std::optional<std::thread> beside = StartThread([job, &observer] {
+        os::GiveWayToOtherThreads();
+        observer.BesideTheSend(job->payload());
+    });
 
     const bool ended = !writer || WatchUntilEnd(*job, clock_, stop);
     const SendEnd end = !writer ? SendEnd::NoWriter : ended ? *job->WaitForEnd(std::chrono::milliseconds{0})

@@ -1,7 +1,9 @@
 #include "platform/posix/posix_system.h"
 #include "platform/profile_rules.h"
+#include "platform/thread_priority.h"
 
 #include <climits>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -23,6 +25,9 @@ std::string LinuxProcess::ExecutablePath() {
 }  // namespace tarnwick::os::posix
 
 namespace tarnwick::os {
+
+// On Linux a nice value belongs to the thread.
+void GiveWayToOtherThreads() { setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19); }
 
 System& RealSystem() {
     static posix::DlLibraryLoader libraries;

@@ -1,4 +1,5 @@
 #include "platform/win32/win32_system.h"
+#include "platform/thread_priority.h"
 
 #include <thread>
 #include <windows.h>
@@ -21,6 +22,8 @@ std::string Win32Process::ExecutablePath() {
 }  // namespace tarnwick::os::win32
 
 namespace tarnwick::os {
+
+void GiveWayToOtherThreads() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
 
 System& RealSystem() {
     static win32::Win32LibraryLoader libraries;
