@@ -1,7 +1,7 @@
 // The upgrade command as the main window runs it: the file chooser (or a
 // dropped file), control 1004 for the image's kind, message boxes for
 // refusals, devicePresent from the presence monitor, the window's own
-// transfer thread and timer 1.
+// transfer thread and timer 1, and the history every front end keeps.
 
 #include <utility>
 
@@ -52,6 +52,10 @@ public:
         dialog_.deviceTimer.Start(static_cast<int>(period.count()));
     }
 
+    // Every transfer the window starts is recorded; one that cannot be
+    // says nothing, as the window has no place for it.
+    std::optional<RecordOrigin> RecordAs() override { return RecordOrigin{"window", std::nullopt}; }
+
 private:
     CTarnwickDlg& dialog_;
     std::optional<std::string> imageFile_;
@@ -64,7 +68,8 @@ void CTarnwickDlg::RunUpgrade(std::optional<std::string> imageFile) {
         return;
     }
     UpgradeSeamImpl seam(*this, std::move(imageFile));
-    UpgradeCommand command(services.system.files, services.system.libraries, services.system.handles);
+    UpgradeCommand command(services.system.files, services.system.libraries, services.system.handles,
+                           &services.system.history);
     command.Run(seam);
 }
 

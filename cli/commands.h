@@ -10,5 +10,7 @@ void AddInfoCommand(CLI::App& app, int& exitCode);
 void AddTextsCommand(CLI::App& app, int& exitCode);
 void AddFlashCommand(CLI::App& app, int& exitCode);
 void AddWatchCommand(CLI::App& app, int& exitCode);
+void AddStationCommand(CLI::App& app, int& exitCode);
+void AddHistoryCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarnwick::cli

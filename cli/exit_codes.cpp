@@ -11,6 +11,7 @@ int ExitCodeFor(Refusal refusal) {
         case Refusal::NoSignature:
         case Refusal::UartImage:
         case Refusal::TooLarge:
+        case Refusal::DigestMismatch:
             return kExitNotAnImage;
         case Refusal::NoDevice:
         case Refusal::LibraryUnusable:

@@ -7,6 +7,14 @@
 
 namespace tarnwick::cli {
 
+void SharedProgress::Reset() {
+    sent_.store(0, std::memory_order_relaxed);
+    std::lock_guard lock(mutex_);
+    outcome_.reset();
+    pipeClosedAt_.reset();
+    sha256_.clear();
+}
+
 void SharedProgress::OnProgress(int, std::uint64_t sent, std::uint64_t) {
     sent_.store(sent, std::memory_order_relaxed);
 }

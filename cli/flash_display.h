@@ -21,6 +21,8 @@ namespace tarnwick::cli {
 class SharedProgress final : public TransferObserver {
 public:
     explicit SharedProgress(os::Clock& clock) : clock_(clock) {}
+    // Forgets the last transfer, before the next one starts.
+    void Reset();
 
     void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) override;
     // The digest is taken beside the writes, so that it never holds them

@@ -46,7 +46,8 @@ std::string_view VerdictName(const std::optional<Refusal>& refusal) {
         case Refusal::LibraryUnusable:
         case Refusal::DeviceUnreachable:
         case Refusal::CannotStart:
-            break;  // only met once the device is involved, which info never is
+        case Refusal::DigestMismatch:
+            break;  // only met once the device is involved or a digest asked, which info never does
     }
     return "unknown";
 }
@@ -91,6 +92,7 @@ std::string Explanation(const InfoReport& report) {
         case Refusal::DeviceUnreachable:
         case Refusal::CannotLoad:
         case Refusal::CannotStart:
+        case Refusal::DigestMismatch:
             break;  // not a file check's refusal
     }
     return {};

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     AddTextsCommand(app, exitCode);
     AddFlashCommand(app, exitCode);
     AddWatchCommand(app, exitCode);
+    AddStationCommand(app, exitCode);
+    AddHistoryCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

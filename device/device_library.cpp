@@ -19,6 +19,7 @@ DeviceCall CallOnce(os::LibraryLoader& loader, const std::string& libraryName,
         result.status = LibraryStatus::NotLoadable;
         return result;
     }
+    result.libraryPath = library->Path();
     void* address = library->FindEntry(entryName);
     if (address == nullptr) {
         result.status = LibraryStatus::EntryMissing;

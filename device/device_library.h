@@ -23,6 +23,7 @@ enum class LibraryStatus {
 struct DeviceCall {
     LibraryStatus status = LibraryStatus::NotLoadable;
     os::Handle handle = os::kInvalidHandle;
+    std::string libraryPath;  // the file that was loaded, when the system tells
 };
 
 class DeviceLibrary {

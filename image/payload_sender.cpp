@@ -11,7 +11,7 @@ using Bytes = std::span<const std::uint8_t>;
 
 }  // namespace
 
-SendJob::SendJob(os::FileBlock image, std::uint64_t imageSize,
+SendJob::SendJob(std::shared_ptr<const std::uint8_t[]> image, std::uint64_t imageSize,
                  std::unique_ptr<os::DevicePipe> pipe, std::uint64_t alreadySent,
                  std::chrono::steady_clock::time_point start)
     : image_(std::move(image)),
@@ -19,6 +19,10 @@ SendJob::SendJob(os::FileBlock image, std::uint64_t imageSize,
       pipe_(std::move(pipe)),
       sent_(alreadySent),
       lastTakenAt_(start.time_since_epoch().count()) {}
+
+std::span<const std::uint8_t> SendJob::image() const {
+    return {image_.get(), static_cast<std::size_t>(imageSize_)};
+}
 
 std::span<const std::uint8_t> SendJob::payload() const {
     // Below 4 GiB, so the size fits a 32-bit size_t too.

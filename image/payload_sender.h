@@ -37,7 +37,7 @@ enum class SendEnd {
 
 class SendJob {
 public:
-    SendJob(os::FileBlock image, std::uint64_t imageSize, std::unique_ptr<os::DevicePipe> pipe,
+    SendJob(std::shared_ptr<const std::uint8_t[]> image, std::uint64_t imageSize, std::unique_ptr<os::DevicePipe> pipe,
             std::uint64_t alreadySent, std::chrono::steady_clock::time_point start);
 
     // ---- On the writing thread -------------------------------------------
@@ -64,6 +64,7 @@ public:
     void ClosePipe() { pipe_.reset(); }
 
     // ---- Either thread ---------------------------------------------------
+    std::span<const std::uint8_t> image() const;
     std::span<const std::uint8_t> payload() const;
     std::uint64_t sent() const { return sent_.load(); }
     bool headerSent() const { return headerSent_.load(); }
@@ -74,7 +75,7 @@ private:
     SendEnd WriteAll(std::span<const std::uint8_t> bytes, std::chrono::milliseconds retryPause,
                      std::atomic<std::uint64_t>& taken, os::Sleeper& sleeper, os::Clock& clock);
 
-    const os::FileBlock image_;
+    const std::shared_ptr<const std::uint8_t[]> image_;
     const std::uint64_t imageSize_;
     std::unique_ptr<os::DevicePipe> pipe_;
 

@@ -19,6 +19,7 @@ constexpr std::array kKeys = {
     KeyOf{Refusal::TooLarge, "1022"},        KeyOf{Refusal::NoDevice, "1021"},
     KeyOf{Refusal::LibraryUnusable, "1031"}, KeyOf{Refusal::DeviceUnreachable, "1021"},
     KeyOf{Refusal::CannotLoad, "1020"},      KeyOf{Refusal::CannotStart, "1032"},
+    KeyOf{Refusal::DigestMismatch, "1022"},
 };
 
 constexpr bool EveryRefusalInItsPlace() {
@@ -27,7 +28,7 @@ constexpr bool EveryRefusalInItsPlace() {
             return false;
         }
     }
-    return static_cast<std::size_t>(Refusal::CannotStart) + 1 == kKeys.size();
+    return static_cast<std::size_t>(Refusal::DigestMismatch) + 1 == kKeys.size();
 }
 static_assert(EveryRefusalInItsPlace());
 

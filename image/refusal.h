@@ -18,6 +18,7 @@ enum class Refusal {
     DeviceUnreachable,  // "1021": "open_file" gave -1
     CannotLoad,         // "1020": the whole-file load failed, or the file is no longer the one checked
     CannotStart,        // "1032": the front end could not start the transfer
+    DigestMismatch,     // "1022": the whole file is not the one the front end expects (its SHA-256)
 };
 
 // The "message" key of the box that says this refusal.

@@ -10,14 +10,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "image/transfer_record.h"
 #include "platform/system.h"
 
 namespace tarnwick {
 
 struct TransferState {
     // The whole image file, header area first; exactly imageSize bytes.
-    os::FileBlock image;
+    // Shared, so that a station can send one loaded image to unit after
+    // unit; the worker lets go of its share at its end.
+    std::shared_ptr<const std::uint8_t[]> image;
     // Size of the whole file (not the payload). At least 1028 for a file
     // that passed the checks; always below 4 GiB.
     std::uint64_t imageSize = 0;
@@ -25,6 +29,9 @@ struct TransferState {
     std::unique_ptr<os::DevicePipe> pipe;
     // Payload bytes the pipe has accepted so far.
     std::uint64_t sent = 0;
+    // Where the worker records the transfer at its end; none when the front
+    // end keeps no history.
+    std::optional<HistoryEntry> history;
 };
 
 }  // namespace tarnwick

@@ -10,6 +10,7 @@
 #include "image/image_header.h"
 #include "image/payload_sender.h"
 #include "platform/thread_priority.h"
+#include "support/sha256.h"
 
 namespace tarnwick {
 namespace {
@@ -118,8 +119,10 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     }
 
     const std::uint64_t payload = state.imageSize - kHeaderAreaSize;
+    const auto startedAt = clock_.Now();
+    std::optional<HistoryEntry> history = std::move(state.history);
     auto job = std::make_shared<SendJob>(std::move(state.image), state.imageSize, std::move(state.pipe), state.sent,
-                                         clock_.Now());
+                                         startedAt);
     // The writing thread holds the job, so that a write given up on keeps
     // the block and the pipe; it touches the rest only until then.
     std::optional<std::thread> writer = StartThread([job, &observer, &sleeper = sleeper_, &clock = clock_, &stop] {
@@ -127,15 +130,27 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     });
     // Work beside the send gives way to it: on a machine of two cores it
     // would otherwise take one from the writer or from the device's side.
-    std::optional<std::thread> beside = StartThread([job, &observer] {
-        os::GiveWayToOtherThreads();
+    // The record names the whole file's digest; it is taken here when the
+    // front end did not take it before.
+    std::string wholeDigest = history ? history->start.imageSha256 : std::string();
+    auto besideTheSend = [job, &observer, &wholeDigest, digestWhole = history && wholeDigest.empty()] {
+        if (digestWhole) {
+            Sha256 hash;
+            hash.Update(job->image());
+            wholeDigest = hash.FinishHex();
+        }
         observer.BesideTheSend(job->payload());
+    };
+    std::optional<std::thread> beside = StartThread([&besideTheSend] {
+        os::GiveWayToOtherThreads();
+        besideTheSend();
     });
 
     const bool ended = !writer || WatchUntilEnd(*job, clock_, stop);
     const SendEnd end = !writer ? SendEnd::NoWriter : ended ? *job->WaitForEnd(std::chrono::milliseconds{0})
                                                             : SendEnd::Abandoned;
-    const TransferOutcome outcome = OutcomeOf(end, *job, payload);
+    const std::chrono::duration<double> took = clock_.Now() - startedAt;
+    TransferOutcome outcome = OutcomeOf(end, *job, payload);
     if (ended) {
         if (writer) {
             writer->join();
@@ -148,9 +163,14 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     if (beside) {
         beside->join();
     } else {
-        observer.BesideTheSend(job->payload());
+        besideTheSend();
     }
     job.reset();
+    if (history) {
+        history->start.imageSha256 = wholeDigest;
+        outcome.recordLost =
+            !history->store->Append(history->path, RecordLine(history->start, outcome, took.count()));
+    }
     observer.OnFinished(outcome);
     return outcome;
 }

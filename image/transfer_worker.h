@@ -83,6 +83,9 @@ struct TransferOutcome {
     std::uint64_t sent = 0;
     std::uint64_t payload = 0;  // payload size (file size - 1024), 0 when too small
     bool headerSent = false;    // the pipe accepted the 20-byte header packet whole
+    // The front end keeps a history, and this transfer's record could not be
+    // written there. It changes nothing else.
+    bool recordLost = false;
 };
 
 // The "message" key that ends a transfer: "1030" only for a complete one,

@@ -4,6 +4,7 @@
 
 #include "device/device_library.h"
 #include "image/image_check.h"
+#include "support/sha256.h"
 
 namespace tarnwick {
 namespace {
@@ -32,32 +33,101 @@ UpgradeRun Refused(UpgradeSeam& seam, Refusal refusal) {
     return {UpgradeEnd::Refused, refusal};
 }
 
+std::string DigestOf(std::span<const std::uint8_t> bytes) {
+    Sha256 hash;
+    hash.Update(bytes);
+    return hash.FinishHex();
+}
+
+ImageFacts FactsOf(const std::string& path, const ImageCheck& check, std::uint64_t fileSize) {
+    return {path, *check.header, fileSize, fileSize > kHeaderAreaSize ? fileSize - kHeaderAreaSize : 0};
+}
+
+// A device library is a few hundred KiB; anything larger than this is not
+// read for its digest.
+constexpr std::uint64_t kLibraryDigestLimit = std::uint64_t{256} << 20;
+
 }  // namespace
 
-UpgradeCommand::UpgradeCommand(os::FileReader& files, os::LibraryLoader& libraries, os::HandleIo& io)
-    : files_(files), libraries_(libraries), io_(io) {}
+UpgradeCommand::UpgradeCommand(os::FileReader& files, os::LibraryLoader& libraries, os::HandleIo& io,
+                               os::HistoryStore* history)
+    : files_(files), libraries_(libraries), io_(io), history_(history) {}
 
 UpgradeRun UpgradeCommand::Run(UpgradeSeam& seam) {
+    std::string path;
+    ImageCheck check;
+    std::optional<Loaded> loaded;
+    if (const std::optional<UpgradeRun> ended = CheckChosen(seam, path, check, loaded, false)) {
+        return *ended;
+    }
+    return Send(seam, path, check, std::move(loaded));
+}
+
+std::optional<PreparedImage> UpgradeCommand::Prepare(UpgradeSeam& seam) {
+    std::string path;
+    ImageCheck check;
+    std::optional<Loaded> loaded;
+    if (CheckChosen(seam, path, check, loaded, true)) {
+        return std::nullopt;
+    }
+    return PreparedImage{check, FactsOf(path, check, loaded->size), loaded->block, loaded->sha256};
+}
+
+UpgradeRun UpgradeCommand::SendPrepared(UpgradeSeam& seam, const PreparedImage& image) {
+    return Send(seam, image.facts.path, image.check, Loaded{image.block, image.facts.fileSize, image.sha256});
+}
+
+std::optional<UpgradeRun> UpgradeCommand::CheckChosen(UpgradeSeam& seam, std::string& path, ImageCheck& check,
+                                                      std::optional<Loaded>& loaded, bool loadNow) {
     const std::optional<std::string> chosen = seam.ChooseImageFile();
     if (!chosen) {
-        return {UpgradeEnd::Cancelled, std::nullopt};
+        return UpgradeRun{UpgradeEnd::Cancelled, std::nullopt};
     }
-    const std::string path = *chosen;
+    path = *chosen;
     seam.StoreImagePath(path);
 
-    const ImageCheck check = CheckImageFile(files_, path);
+    check = CheckImageFile(files_, path);
     if (check.status) {
         seam.ShowImageKind(*check.status);
     }
     if (check.refusal) {
         return Refused(seam, *check.refusal);
     }
+    const std::optional<std::string> expected = seam.ExpectedSha256();
+    if (!expected && !loadNow) {
+        return std::nullopt;
+    }
+    std::variant<Loaded, Refusal> load = Load(path, check, true);
+    if (const Refusal* refusal = std::get_if<Refusal>(&load)) {
+        return Refused(seam, *refusal);
+    }
+    loaded = std::get<Loaded>(std::move(load));
+    seam.ShowImageDigest(loaded->sha256);
+    if (expected && *expected != loaded->sha256) {
+        return Refused(seam, Refusal::DigestMismatch);
+    }
+    return std::nullopt;
+}
+
+std::variant<UpgradeCommand::Loaded, Refusal> UpgradeCommand::Load(const std::string& path, const ImageCheck& check,
+                                                                  bool digest) {
+    os::LoadedFile file = files_.LoadWhole(path, kImageSizeLimit);
+    if (const auto refusal = LoadRefusalOf(file, check)) {
+        return *refusal;
+    }
+    Loaded loaded{std::move(file.data), file.size, {}};
+    if (digest) {
+        loaded.sha256 = DigestOf({loaded.block.get(), static_cast<std::size_t>(loaded.size)});
+    }
+    return loaded;
+}
+
+UpgradeRun UpgradeCommand::Send(UpgradeSeam& seam, const std::string& path, const ImageCheck& check,
+                                std::optional<Loaded> loaded) {
     if (!seam.DevicePresent()) {
         return Refused(seam, Refusal::NoDevice);
     }
-
-    ImageFacts facts{path, *check.header, check.fileSize,
-                     check.fileSize > kHeaderAreaSize ? check.fileSize - kHeaderAreaSize : 0};
+    ImageFacts facts = FactsOf(path, check, check.fileSize);
     if (!seam.ConfirmSend(facts)) {
         return {UpgradeEnd::Declined, std::nullopt};
     }
@@ -71,24 +141,53 @@ UpgradeRun UpgradeCommand::Run(UpgradeSeam& seam) {
     }
     std::unique_ptr<os::DevicePipe> pipe = io_.Adopt(call.handle);
 
-    os::LoadedFile file = files_.LoadWhole(path, kImageSizeLimit);
-    if (const auto refusal = LoadRefusalOf(file, check)) {
-        pipe.reset();
-        return Refused(seam, *refusal);
+    if (!loaded) {
+        std::variant<Loaded, Refusal> load = Load(path, check, false);
+        if (const Refusal* refusal = std::get_if<Refusal>(&load)) {
+            pipe.reset();
+            return Refused(seam, *refusal);
+        }
+        loaded = std::get<Loaded>(std::move(load));
     }
-    facts.fileSize = file.size;
-    facts.payloadSize = file.size - kHeaderAreaSize;
+    facts = FactsOf(path, check, loaded->size);
 
     TransferState state;
-    state.image = std::move(file.data);
-    state.imageSize = file.size;
+    state.image = loaded->block;
+    state.imageSize = loaded->size;
     state.pipe = std::move(pipe);
     state.sent = 0;
+    state.history = HistoryFor(seam, path, check, *loaded, call.libraryPath);
     if (!seam.StartTransfer(std::move(state), facts)) {
         return Refused(seam, Refusal::CannotStart);
     }
     seam.RearmPresenceTimer(kPresencePeriodAfterStart);
     return {UpgradeEnd::Started, std::nullopt};
+}
+
+std::optional<HistoryEntry> UpgradeCommand::HistoryFor(UpgradeSeam& seam, const std::string& path,
+                                                      const ImageCheck& check, const Loaded& loaded,
+                                                      const std::string& libraryPath) {
+    std::optional<RecordOrigin> origin = seam.RecordAs();
+    if (history_ == nullptr || !origin) {
+        return std::nullopt;
+    }
+    HistoryEntry entry{history_, history_->Path(), {}};
+    TransferRecordStart& start = entry.start;
+    start.origin = std::move(*origin);
+    start.time = history_->UtcNow();
+    start.imagePath = path;
+    start.imageSize = loaded.size;
+    start.imageSha256 = loaded.sha256;
+    start.imageKind = FlashTypeName(check.header->flashType);
+    if (check.status && check.status->withDate) {
+        start.imageDate = DateText(*check.status);
+    }
+    start.libraryPath = libraryPath;
+    if (const os::LoadedFile library = files_.LoadWhole(libraryPath, kLibraryDigestLimit);
+        library.status == os::FileStatus::Ok) {
+        start.librarySha256 = DigestOf({library.data.get(), static_cast<std::size_t>(library.size)});
+    }
+    return entry;
 }
 
 }  // namespace tarnwick

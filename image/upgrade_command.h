@@ -22,11 +22,19 @@
 //     or that is no longer the file checked in step 3 (its first 1028 bytes
 //     or its size differ, or the checks fail on them) refuses with "1020".
 //     The pipe opened in step 8 is closed on each of these, unwritten.
-// 10. seam.StartTransfer(state) hands the filled TransferState over. When
+//     The block's whole-file SHA-256 is taken here only when the front end
+//     expects one (step 5a); otherwise the worker takes it beside the send,
+//     for the history.
+// 10. seam.StartTransfer(state) hands the filled TransferState over, with
+//     the history record's first half when seam.RecordAs() names one. When
 //     the front end cannot start its thread it returns false; the state it
 //     was given has then given back the block and the pipe, and the run
 //     refuses with "1032".
 // 11. seam.RearmPresenceTimer(1000 ms).
+//
+// A station sends one image to unit after unit: Prepare checks and loads it
+// once (steps 1 to 5, the load of step 9 and its digest), and SendPrepared
+// runs steps 6 to 8, 10 and 11 for each unit with a share of that block.
 //
 // Every refusal is one seam.Refuse() call, after which the run ends; no
 // worker is started and the timer is not touched. The front end looks up
@@ -38,9 +46,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "image/image_header.h"
+#include "image/image_check.h"
 #include "image/refusal.h"
+#include "image/transfer_record.h"
 #include "image/transfer_state.h"
 #include "platform/system.h"
 
@@ -83,6 +94,22 @@ public:
     virtual bool StartTransfer(TransferState state, const ImageFacts& facts) = 0;
     // Re-arms the presence timer (timer 1) with this period.
     virtual void RearmPresenceTimer(std::chrono::milliseconds period) = 0;
+    // How this front end's transfers are named in the history; nullopt
+    // keeps none.
+    virtual std::optional<RecordOrigin> RecordAs() { return std::nullopt; }
+    // The whole file's SHA-256 (lower-case hex) the image must have.
+    virtual std::optional<std::string> ExpectedSha256() { return std::nullopt; }
+    // The whole file's SHA-256, whenever it was taken before the device was
+    // touched.
+    virtual void ShowImageDigest(const std::string& /*sha256*/) {}
+};
+
+// An image checked and loaded once, for a station.
+struct PreparedImage {
+    ImageCheck check;
+    ImageFacts facts;
+    std::shared_ptr<const std::uint8_t[]> block;
+    std::string sha256;  // of the whole file
 };
 
 enum class UpgradeEnd {
@@ -99,15 +126,40 @@ struct UpgradeRun {
 
 class UpgradeCommand {
 public:
-    // `io` is what the pipe will be written and closed with.
-    UpgradeCommand(os::FileReader& files, os::LibraryLoader& libraries, os::HandleIo& io);
+    // `io` is what the pipe will be written and closed with; `history`,
+    // where transfers are recorded (none without it).
+    UpgradeCommand(os::FileReader& files, os::LibraryLoader& libraries, os::HandleIo& io,
+                   os::HistoryStore* history = nullptr);
 
     UpgradeRun Run(UpgradeSeam& seam);
 
+    // For a station: the image chosen, checked and loaded, its digest
+    // taken; nullopt when the run ended (a refusal, or no file chosen).
+    std::optional<PreparedImage> Prepare(UpgradeSeam& seam);
+    UpgradeRun SendPrepared(UpgradeSeam& seam, const PreparedImage& image);
+
 private:
+    struct Loaded {
+        std::shared_ptr<const std::uint8_t[]> block;
+        std::uint64_t size = 0;
+        std::string sha256;  // empty until taken
+    };
+
+    // Steps 1 to 5, and 5a when the front end expects a digest; `loaded` is
+    // filled by 5a.
+    std::optional<UpgradeRun> CheckChosen(UpgradeSeam& seam, std::string& path, ImageCheck& check,
+                                          std::optional<Loaded>& loaded, bool loadNow);
+    std::variant<Loaded, Refusal> Load(const std::string& path, const ImageCheck& check, bool digest);
+    // Steps 6 to 11.
+    UpgradeRun Send(UpgradeSeam& seam, const std::string& path, const ImageCheck& check,
+                    std::optional<Loaded> loaded);
+    std::optional<HistoryEntry> HistoryFor(UpgradeSeam& seam, const std::string& path, const ImageCheck& check,
+                                           const Loaded& loaded, const std::string& libraryPath);
+
     os::FileReader& files_;
     os::LibraryLoader& libraries_;
     os::HandleIo& io_;
+    os::HistoryStore* history_;
 };
 
 }  // namespace tarnwick

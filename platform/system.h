@@ -36,6 +36,9 @@ public:
     // The address of the entry with this exact name, or null when the
     // library has none.
     virtual void* FindEntry(const char* name) const = 0;
+    // The full path of the file the system loaded; empty when it cannot
+    // tell.
+    virtual std::string Path() const { return {}; }
 };
 
 class LibraryLoader {
@@ -184,6 +187,24 @@ public:
                                             std::string_view key) = 0;
 };
 
+// ---- The transfer history ----------------------------------------------------
+
+// The file every transfer is recorded in, one line each.
+class HistoryStore {
+public:
+    virtual ~HistoryStore() = default;
+    // $TARNWICK_HISTORY, else the system's place for a user's state
+    // (tarnwick/history.jsonl under $XDG_STATE_HOME or ~/.local/state;
+    // Tarnwick\history.jsonl under %LOCALAPPDATA%). Empty when there is none.
+    virtual std::string Path() = 0;
+    // Appends `line`, which ends with its line feed, with one write, so that
+    // two programs appending at once never mix their lines. Makes the file
+    // and its folder when they are missing. False when it cannot.
+    virtual bool Append(const std::string& path, std::string_view line) = 0;
+    // Now, in UTC, as ISO 8601 with milliseconds: 2026-12-09T15:48:17.123Z.
+    virtual std::string UtcNow() = 0;
+};
+
 // ---- Time ------------------------------------------------------------------
 
 class Clock {
@@ -216,6 +237,7 @@ struct System {
     Clock& clock;
     Sleeper& sleeper;
     Process& process;
+    HistoryStore& history;
 };
 
 System& RealSystem();

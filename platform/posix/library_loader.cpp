@@ -1,6 +1,7 @@
 #include "platform/posix/posix_system.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace tarnwick::os::posix {
 namespace {
@@ -13,6 +14,14 @@ public:
     ~DlLibrary() override { dlclose(module_); }
 
     void* FindEntry(const char* name) const override { return dlsym(module_, name); }
+
+    std::string Path() const override {
+        link_map* map = nullptr;
+        if (dlinfo(module_, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr) {
+            return {};
+        }
+        return map->l_name;
+    }
 
 private:
     void* module_;

@@ -38,7 +38,8 @@ System& RealSystem() {
     static posix::SteadyClock clock;
     static posix::ThreadSleeper sleeper;
     static posix::LinuxProcess process;
-    static System system{libraries, handles, files, profiles, clock, sleeper, process};
+    static posix::XdgHistoryStore history;
+    static System system{libraries, handles, files, profiles, clock, sleeper, process, history};
     return system;
 }
 

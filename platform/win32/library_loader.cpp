@@ -16,6 +16,12 @@ public:
         return reinterpret_cast<void*>(GetProcAddress(module_, name));
     }
 
+    std::string Path() const override {
+        char path[MAX_PATH];
+        const DWORD length = GetModuleFileNameA(module_, path, MAX_PATH);
+        return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+    }
+
 private:
     HMODULE module_;
 };

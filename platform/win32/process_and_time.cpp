@@ -34,7 +34,8 @@ System& RealSystem() {
     static win32::TickClock clock;
     static win32::Win32Sleeper sleeper;
     static win32::Win32Process process;
-    static System system{libraries, handles, files, profiles, clock, sleeper, process};
+    static win32::LocalAppDataHistoryStore history;
+    static System system{libraries, handles, files, profiles, clock, sleeper, process, history};
     return system;
 }
 

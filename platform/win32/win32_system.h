@@ -45,4 +45,11 @@ public:
     std::string ExecutablePath() override;
 };
 
+class LocalAppDataHistoryStore final : public HistoryStore {
+public:
+    std::string Path() override;
+    bool Append(const std::string& path, std::string_view line) override;
+    std::string UtcNow() override;
+};
+
 }  // namespace tarnwick::os::win32

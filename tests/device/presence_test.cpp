@@ -14,7 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-DeviceCall Called(os::Handle handle) { return {LibraryStatus::Called, handle}; }
+DeviceCall Called(os::Handle handle) { return {LibraryStatus::Called, handle, {}}; }
 
 struct DecisionCase {
     const char* what;
@@ -33,11 +33,11 @@ const DecisionCase kDecisionCases[] = {
     {"handle zero is a device", 1, Called(0), false, true, "1024", 1000ms, true},
     {"no device while present", 1, Called(-1), true, false, "1025", 800ms, false},
     {"no device while absent", 1, Called(-1), false, false, "1025", 800ms, false},
-    {"library missing keeps present", 1, {LibraryStatus::NotLoadable, -1}, true, true,
+    {"library missing keeps present", 1, {LibraryStatus::NotLoadable, -1, {}}, true, true,
      std::nullopt, std::nullopt, false},
-    {"library missing keeps absent", 1, {LibraryStatus::NotLoadable, -1}, false, false,
+    {"library missing keeps absent", 1, {LibraryStatus::NotLoadable, -1, {}}, false, false,
      std::nullopt, std::nullopt, false},
-    {"entry missing is like library missing", 1, {LibraryStatus::EntryMissing, -1}, true, true,
+    {"entry missing is like library missing", 1, {LibraryStatus::EntryMissing, -1, {}}, true, true,
      std::nullopt, std::nullopt, false},
     {"other timer changes nothing", 2, Called(-1), true, true, std::nullopt, std::nullopt,
      false},

@@ -82,7 +82,7 @@ void PaintCounter::OnPaint(wxPaintEvent& event) {
 WindowFixture::WindowFixture()
     : process_(folder.File("tarnwick")),
       system_{libraries, os::RealSystem().handles, os::RealSystem().files, os::RealSystem().profiles,
-              os::RealSystem().clock, os::RealSystem().sleeper, process_} {}
+              os::RealSystem().clock, os::RealSystem().sleeper, process_, os::RealSystem().history} {}
 
 WindowFixture::~WindowFixture() = default;
 

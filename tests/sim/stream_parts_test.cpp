@@ -11,7 +11,7 @@
 #include "sim/stream_check.h"
 #include "sim/throttle.h"
 #include "sim/transfer_record.h"
-#include "tests/support/json_value.h"
+#include "support/json_value.h"
 #include "tests/support/temp_dir.h"
 
 #include <fcntl.h>
@@ -253,7 +253,7 @@ TEST(ReportJson, IsValidJsonWithEveryTransferAndEscapedText) {
     cut.headerBytes = 3;
     cut.outcome = "short-header";
 
-    const std::optional<test::JsonValue> report = test::JsonValue::Parse(ReportJson({complete, cut}));
+    const std::optional<JsonValue> report = JsonValue::Parse(ReportJson({complete, cut}));
 
     ASSERT_TRUE(report);
     const auto& transfers = (*report)["transfers"].items();
@@ -264,7 +264,7 @@ TEST(ReportJson, IsValidJsonWithEveryTransferAndEscapedText) {
     EXPECT_FALSE(transfers[1]["complete"].AsBool());
     EXPECT_EQ(transfers[1]["outcome"].AsString(), "short-header");
     EXPECT_FALSE(transfers[1]["header"].Has("signature"));  // a cut-off header has no fields
-    EXPECT_TRUE(test::JsonValue::Parse(ReportJson({})));
+    EXPECT_TRUE(JsonValue::Parse(ReportJson({})));
 }
 
 }  // namespace

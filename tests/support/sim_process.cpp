@@ -7,7 +7,7 @@
 
 #include "sim/control_client.h"
 #include "tests/support/bin_dir.h"
-#include "tests/support/json_value.h"
+#include "support/json_value.h"
 
 namespace tarnwick::test {
 namespace {

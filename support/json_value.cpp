@@ -1,8 +1,8 @@
-#include "tests/support/json_value.h"
+#include "support/json_value.h"
 
 #include <cstdlib>
 
-namespace tarnwick::test {
+namespace tarnwick {
 
 class JsonParser {
 public:
@@ -43,6 +43,22 @@ private:
         return false;
     }
 
+    // JsonString writes a byte that is not part of well-formed UTF-8 as
+    // \u0080 to \u00FF: those come back as that byte, so that a path
+    // reads back as it was written. Any other code becomes UTF-8.
+    static void AppendCode(std::string& out, long code) {
+        if (code < 0x100) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+
     std::optional<std::string> String() {
         if (!Take('"')) {
             return std::nullopt;
@@ -65,12 +81,14 @@ private:
                         if (at_ + 4 > text_.size()) {
                             return std::nullopt;
                         }
-                        const long code = std::strtol(text_.substr(at_, 4).c_str(), nullptr, 16);
-                        at_ += 4;
-                        if (code >= 0x80) {
-                            return std::nullopt;  // the report only escapes control characters
+                        char* end = nullptr;
+                        const std::string digits = text_.substr(at_, 4);
+                        const long code = std::strtol(digits.c_str(), &end, 16);
+                        if (end != digits.c_str() + 4) {
+                            return std::nullopt;
                         }
-                        out += static_cast<char>(code);
+                        at_ += 4;
+                        AppendCode(out, code);
                         break;
                     }
                     default: out += c; break;
@@ -174,4 +192,4 @@ const JsonValue& JsonValue::operator[](const std::string& name) const {
     return found == members_.end() ? none : found->second;
 }
 
-}  // namespace tarnwick::test
+}  // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
-// Just enough JSON to read the simulator's report in tests.
+// Just enough JSON to read back what this project writes: the simulator's
+// report, the transfer history.
 
 #include <cstdint>
 #include <map>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace tarnwick::test {
+namespace tarnwick {
 
 class JsonValue {
 public:
@@ -37,4 +38,4 @@ private:
     std::map<std::string, JsonValue> members_;
 };
 
-}  // namespace tarnwick::test
+}  // namespace tarnwick
