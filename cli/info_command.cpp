@@ -18,6 +18,7 @@ namespace tarnwick::cli {
 namespace {
 
 struct SentHashes {
+    std::string file;     // the whole file, as sha256sum and --sha256 give it
     std::string sent;     // header packet, then payload: what goes over the cable
     std::string payload;  // payload alone, as the device stores it
 };
@@ -125,7 +126,9 @@ void HashSentBytes(os::FileReader& files, InfoReport& report) {
     sent.Update(payload);
     Sha256 payloadOnly;
     payloadOnly.Update(payload);
-    report.hashes = SentHashes{sent.FinishHex(), payloadOnly.FinishHex()};
+    Sha256 whole;
+    whole.Update(bytes);
+    report.hashes = SentHashes{whole.FinishHex(), sent.FinishHex(), payloadOnly.FinishHex()};
 }
 
 InfoReport MakeReport(const std::string& path) {
@@ -144,6 +147,7 @@ InfoReport MakeReport(const std::string& path) {
     return report;
 }
 
+constexpr std::string_view kFileLabel = "SHA-256 of the whole file (as sha256sum prints it)";
 constexpr std::string_view kSentLabel = "SHA-256 of bytes 0-19 then 1024-end (as sent)";
 constexpr std::string_view kPayloadLabel = "SHA-256 of bytes 1024-end (payload)";
 
@@ -178,6 +182,7 @@ void PrintText(const InfoReport& report) {
         line("Image line", "\"" + *report.statusText + "\"");
     }
     if (report.hashes) {
+        out << kFileLabel << ": " << report.hashes->file << '\n';
         out << kSentLabel << ": " << report.hashes->sent << '\n';
         out << kPayloadLabel << ": " << report.hashes->payload << '\n';
     }
@@ -253,9 +258,11 @@ void AddKindLine(JsonObject& json, const InfoReport& report) {
 
 void AddHashes(JsonObject& json, const InfoReport& report) {
     if (report.hashes) {
+        json.Add("sha256_file", report.hashes->file);
         json.Add("sha256_sent", report.hashes->sent);
         json.Add("sha256_payload", report.hashes->payload);
     } else {
+        json.AddNull("sha256_file");
         json.AddNull("sha256_sent");
         json.AddNull("sha256_payload");
     }

@@ -1,6 +1,7 @@
 #include "cli/send_options.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/exit_codes.h"
 #include "platform/console.h"
@@ -21,6 +22,11 @@ void AddSendOptions(CLI::App& command, SendOptions& options, std::string& sha256
 }
 
 std::optional<int> CheckSendOptions(SendOptions& options, const std::string& sha256, const char* command) {
+    // The history names the image wherever it is read later.
+    std::error_code unknown;
+    if (const std::filesystem::path absolute = std::filesystem::absolute(options.image, unknown); !unknown) {
+        options.image = absolute.string();
+    }
     if (!sha256.empty()) {
         const std::optional<std::string> normal = NormalizedSha256(sha256);
         if (!normal) {

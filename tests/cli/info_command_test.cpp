@@ -79,6 +79,11 @@ TEST_F(InfoCommandTest, ASendableImageShowsItsHeaderAndTheHashOfWhatIsSent) {
     EXPECT_NE(result.out.find("5004 bytes"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("bytes 0-19 then 1024-end (as sent): " + sentHash), std::string::npos)
         << result.out;
+    // The whole file's digest, as sha256sum and --sha256 give it, comes first.
+    Sha256 whole;
+    whole.Update({bytes, file.size()});
+    const std::size_t wholeAt = result.out.find("whole file (as sha256sum prints it): " + whole.FinishHex());
+    EXPECT_LT(wholeAt, result.out.find("(as sent)")) << result.out;
     EXPECT_NE(result.out.find("sendable"), std::string::npos);
 }
 

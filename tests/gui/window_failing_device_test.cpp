@@ -1,11 +1,14 @@
 // The window on a device whose every write fails: closing is refused while
-// the transfer runs, and its end is "1032", in control 1005 and in a box.
+// the transfer runs, and its end is "1032", in control 1005 and in a box,
+// and in the history.
 // Only a double of the device library is needed, so this runs on every
 // system; it runs the transfer thread, so also under the thread sanitizer.
 
 #include <gtest/gtest.h>
 
+#include "platform/system.h"
 #include "resources/resource_ids.h"
+#include "support/json_value.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/image/image_bytes.h"
 
@@ -65,6 +68,26 @@ TEST(WindowWithFailingDevice, RefusesClosingWhileSendingThenShows1032) {
     EXPECT_EQ(window.ProgressBar().Position(), 0);
     EXPECT_TRUE(fixture.Control(res::kSystemDataButtonId)->IsEnabled());
     EXPECT_TRUE(fixture.Control(res::kCancelId)->IsEnabled());
+
+    // The window records its transfers as the CLI does, failed ones too:
+    // in the user's history ($TARNWICK_HISTORY under the tests), where
+    // other tests append theirs as well.
+    os::System& system = os::RealSystem();
+    const std::optional<std::string> history = system.files.ReadText(system.history.Path(), 64u << 20);
+    ASSERT_TRUE(history.has_value()) << system.history.Path();
+    std::optional<JsonValue> record;
+    for (std::size_t start = 0, end; start < history->size(); start = end + 1) {
+        end = std::min(history->find('\n', start), history->size());
+        std::optional<JsonValue> line = JsonValue::Parse(history->substr(start, end - start));
+        if (line && (*line)["image"].AsString() == image) {
+            record = std::move(line);
+        }
+    }
+    ASSERT_TRUE(record.has_value()) << *history;
+    EXPECT_EQ((*record)["front_end"].AsString(), "window");
+    EXPECT_EQ((*record)["outcome"].AsString(), "failed");
+    EXPECT_EQ((*record)["failure"].AsString(), "header not taken");
+    EXPECT_EQ((*record)["payload"].AsUnsigned(), 8192u);
 }
 
 }  // namespace
