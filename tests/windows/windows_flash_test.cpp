@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "cli/exit_codes.h"
+#include "support/json_text.h"
+#include "support/json_value.h"
 #include "tests/support/device_checks.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -95,6 +97,42 @@ TEST(WindowsFlash, SecondCtrlCStopsAfterThePieceWithAnExactPrefixStored) {
     const auto stored = testing::ReadFile(transfer->storedPath);
     EXPECT_LT(stored.size(), file.size() - 1024);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), file.begin() + 1024));
+}
+
+// A station through the stand-in, its unit recorded where Windows keeps a
+// user's local application data, and read back by history.
+TEST(WindowsStation, SendsAUnitAndRecordsItUnderLocalAppData) {
+    test::SimProcess sim({.tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    test::TempDir dir;
+    const std::string image = dir.File("station.rad");
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", "100000"}));
+    // Empty, so that the history goes to its place under %LOCALAPPDATA%.
+    const std::string defaultPlace = "TARNWICK_HISTORY=";
+
+    const auto station = test::RunUnderWine(test::WindowsCli(),
+                                            {"station", test::WindowsPath(image), "--yes", "--count", "1"},
+                                            {sim.TcpEnvironment(), defaultPlace});
+    ASSERT_TRUE(station.has_value());
+    EXPECT_EQ(station->exitCode, cli::kExitOk) << station->output;
+    EXPECT_THAT(station->output, HasSubstr("tally: 1 complete, 0 failed"));
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    testing::ExpectDeviceGotFile(*transfer, testing::ReadFile(image));
+
+    const auto history = test::RunUnderWine(test::WindowsCli(), {"history", "--json", "--last", "1"}, {defaultPlace});
+    ASSERT_TRUE(history.has_value());
+    const std::optional<JsonValue> record = JsonValue::Parse(history->output.substr(0, history->output.find('\n')));
+    ASSERT_TRUE(record.has_value()) << history->output;
+    EXPECT_EQ((*record)["front_end"].AsString(), "station");
+    EXPECT_EQ((*record)["image"].AsString(), test::WindowsPath(image));
+    EXPECT_EQ((*record)["outcome"].AsString(), "complete");
+    EXPECT_THAT((*record)["library"].AsString(), ::testing::EndsWith("VantrelUSB.dll"));
+
+    const auto stored = test::RunUnderWine("cmd", {"/c", "type", "%LOCALAPPDATA%\\Tarnwick\\history.jsonl"}, {});
+    ASSERT_TRUE(stored.has_value());
+    const std::string quoted = JsonString(test::WindowsPath(image));
+    EXPECT_THAT(stored->output, HasSubstr(quoted.substr(1, quoted.size() - 2)));
 }
 
 // The line after the timestamp ("2024-03-17 12:00:00.000 ").
