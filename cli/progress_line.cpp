@@ -23,6 +23,8 @@ std::string_view FailureText(TransferFailure failure) {
             return "the device held a write that could not be ended; it may take more bytes than were counted";
         case TransferFailure::NoWriter:
             return "no thread could be set up to write to the device";
+        case TransferFailure::NotLoaded:
+            return "the image could not be loaded as it was checked";
         case TransferFailure::None:
             break;
     }

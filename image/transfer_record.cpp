@@ -37,6 +37,8 @@ std::string_view FailureName(TransferFailure failure) {
             return "write could not be ended";
         case TransferFailure::NoWriter:
             return "no writer";
+        case TransferFailure::NotLoaded:
+            return "image not loaded as checked";
     }
     return "";
 }

@@ -73,6 +73,8 @@ enum class TransferFailure {
     WriteStuck,           // a write that even interrupting could not end; it may
                           // still take bytes that `sent` does not count
     NoWriter,             // no thread could be set up to write; nothing written
+    NotLoaded,            // the pipe was open, but the file could not be loaded as it was
+                          // checked; nothing written (the upgrade command's refusal "1020")
 };
 
 struct TransferOutcome {

@@ -4,6 +4,7 @@
 
 #include "device/device_library.h"
 #include "image/image_check.h"
+#include "image/transfer_worker.h"
 #include "support/sha256.h"
 
 namespace tarnwick {
@@ -145,6 +146,15 @@ UpgradeRun UpgradeCommand::Send(UpgradeSeam& seam, const std::string& path, cons
         std::variant<Loaded, Refusal> load = Load(path, check, false);
         if (const Refusal* refusal = std::get_if<Refusal>(&load)) {
             pipe.reset();
+            // The pipe was opened: the history counts that as a transfer,
+            // one that failed before its first byte.
+            if (std::optional<HistoryEntry> entry =
+                    HistoryFor(seam, path, check, Loaded{nullptr, check.fileSize, {}}, call.libraryPath)) {
+                TransferOutcome outcome;
+                outcome.failure = TransferFailure::NotLoaded;
+                outcome.payload = check.fileSize > kHeaderAreaSize ? check.fileSize - kHeaderAreaSize : 0;
+                entry->store->Append(entry->path, RecordLine(entry->start, outcome, 0));
+            }
             return Refused(seam, *refusal);
         }
         loaded = std::get<Loaded>(std::move(load));

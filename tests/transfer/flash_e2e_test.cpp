@@ -234,8 +234,9 @@ TEST_F(FlashEndToEnd, QuestionOnATerminalNeverSendsWhatWasNotAgreedOrChecked) {
         ASSERT_TRUE(sim.ready()) << sim.Log();
         const auto file = PatternImage(300'000);
         const std::string image = Image(std::string(c.name) + ".rad", file);
+        const std::string history = dir.File(std::string(c.name) + ".jsonl");
         testing::TerminalProgram cli(test::BinPath("tarnwick-cli"), {"flash", image},
-                                     testing::ToolEnvironment({sim.Environment()}));
+                                     testing::ToolEnvironment({sim.Environment(), "TARNWICK_HISTORY=" + history}));
         ASSERT_TRUE(cli.ReadUntil("[y/N]", 10s)) << cli.output();
         if (c.replaceWithUart) {
             auto uart = file;
@@ -245,9 +246,18 @@ TEST_F(FlashEndToEnd, QuestionOnATerminalNeverSendsWhatWasNotAgreedOrChecked) {
         cli.Type(c.answer);
         EXPECT_EQ(cli.Wait(10s), c.exitCode) << cli.output();
         EXPECT_THAT(cli.output(), HasSubstr(c.says));
-        // No pipe was ever written: nothing reached the device.
+        // No pipe was ever written: nothing reached the device. A pipe that
+        // was opened is a transfer that began, and the history has it.
         for (const auto& transfer : sim.Transfers()) {
             EXPECT_EQ(transfer.headerBytes, 0u);
+        }
+        const auto recorded = testing::ReadFile(history);
+        if (c.replaceWithUart) {
+            const std::string text(recorded.begin(), recorded.end());
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+            EXPECT_THAT(text, HasSubstr("\"failure\": \"image not loaded as checked\""));
+        } else {
+            EXPECT_TRUE(recorded.empty()) << "a refusal before the device was touched was recorded";
         }
     }
 }
