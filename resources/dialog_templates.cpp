@@ -36,7 +36,7 @@ constexpr std::array kAboutControls{
     ControlTemplate{kStaticId, ControlKind::Text, Ampersands::Literal, "Quillon Tarnwick Version 1.0",
                     40, 10, 119, 8},
     ControlTemplate{kStaticId, ControlKind::Text, Ampersands::Mnemonic,
-                    "Copyright (C) Vantrel Co., Ltd.", 40, 25, 119, 8},
+                    "Copyright The Tarnwick authors", 40, 25, 119, 8},
     ControlTemplate{kOkId, ControlKind::DefaultPushButton, Ampersands::Mnemonic, "OK", 178, 7, 50, 16},
 };
 
