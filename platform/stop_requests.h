@@ -43,4 +43,12 @@ public:
     int WaitBeyond(int seen, std::chrono::milliseconds timeout);
 };
 
+// How a command that a stop request ended leaves the process. On POSIX,
+// for 129, 130 and 143, the process dies by that same signal (SIGHUP,
+// SIGINT, SIGTERM) with its default action, once what it printed is
+// written out: a calling shell then sees why it ended and stops its own
+// loop too, and still shows that status. Any other status, and every status
+// on Windows, is given back to be returned from main.
+int EndWithStatus(int status);
+
 }  // namespace tarnwick::os

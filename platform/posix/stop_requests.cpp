@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <pthread.h>
 #include <fcntl.h>
 #include <iterator>
 #include <poll.h>
@@ -104,6 +106,22 @@ int StopRequests::WaitBeyond(int seen, std::chrono::milliseconds timeout) {
         }
     }
     return Count();
+}
+
+int EndWithStatus(int status) {
+    constexpr int kSignalled = 128;
+    const int signal = status - kSignalled;
+    if (signal != SIGHUP && signal != SIGINT && signal != SIGTERM) {
+        return status;
+    }
+    std::fflush(nullptr);
+    std::signal(signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    return status;
 }
 
 }  // namespace tarnwick::os

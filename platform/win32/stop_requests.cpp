@@ -89,4 +89,7 @@ int StopRequests::WaitBeyond(int seen, std::chrono::milliseconds timeout) {
     return Count();
 }
 
+// Windows has no death by signal to pass on: the status is the report.
+int EndWithStatus(int status) { return status; }
+
 }  // namespace tarnwick::os

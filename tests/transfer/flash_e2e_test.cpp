@@ -214,6 +214,30 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"Sighup", {SIGHUP}, cli::kExitHungUp, "SIGHUP"}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
+// Ctrl-C at a terminal reaches a shell loop and the flash it runs alike.
+// The flash that stops dies by SIGINT, so the shell stops its loop too
+// instead of taking the signal as handled and starting the next flash.
+TEST_F(FlashEndToEnd, TwoCtrlCsStopAShellLoopOfFlashesNotJustTheFirst) {
+    test::SimProcess sim({.rate = 1'000'000});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const std::string image = Image("loop.rad", PatternImage(4u << 20));
+    // setsid: a process group of its own, as a terminal's foreground job.
+    test::ChildProcess loop("/usr/bin/setsid",
+                            {"bash", "-c", "for i in 1 2; do \"$CLI\" flash \"$IMAGE\" --yes; done"},
+                            testing::ToolEnvironment({sim.Environment(), "CLI=" + test::BinPath("tarnwick-cli"),
+                                                      "IMAGE=" + image}));
+    ASSERT_TRUE(WaitUntilRunning(sim));
+    kill(-loop.pid(), SIGINT);
+    std::this_thread::sleep_for(300ms);
+    kill(-loop.pid(), SIGINT);
+    const std::string output = loop.ReadRest(30s);
+    EXPECT_EQ(loop.Wait(5s), cli::kExitInterrupted) << output;
+    EXPECT_THAT(output, HasSubstr("STOPPED by Ctrl-C"));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(sim.Status()->finished, 1u) << "the loop went on to a second flash";
+    EXPECT_FALSE(sim.Status()->transferRunning);
+}
+
 // At the question on a terminal: saying no sends nothing and is no success,
 // and a file replaced meanwhile is not sent in place of the one checked.
 TEST_F(FlashEndToEnd, QuestionOnATerminalNeverSendsWhatWasNotAgreedOrChecked) {
