@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "platform/console.h"
+#include "platform/stop_requests.h"
 
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
@@ -23,5 +24,5 @@ int main(int argc, char** argv) {
         const int parseExit = app.exit(error);
         return parseExit == 0 ? kExitOk : kExitUsage;
     }
-    return exitCode;
+    return tarnwick::os::EndWithStatus(exitCode);
 }
