@@ -10,8 +10,10 @@ enum class StandardStream { Input, Output, Error };
 bool IsTerminal(StandardStream stream);
 
 // The texts and the progress line are UTF-8: a console that shows another
-// code page is switched to UTF-8 for this program's output. Terminals that
-// take UTF-8 already are left alone.
+// code page is switched to UTF-8 for this program's output, and given its
+// own code page back at every end of the program (a normal exit, an error,
+// Ctrl-C, the console closing). A console in UTF-8 already, and terminals
+// elsewhere, are left alone.
 void UseUtf8Output();
 
 }  // namespace tarnwick::os

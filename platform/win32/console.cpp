@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include <cstdlib>
 #include <windows.h>
 
 namespace tarnwick::os {
@@ -26,6 +27,38 @@ bool IsTerminal(StandardStream stream) {
            GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
 }
 
-void UseUtf8Output() { SetConsoleOutputCP(CP_UTF8); }
+namespace {
+
+// The console's own code page while this program has it set to UTF-8; 0
+// when it was left alone.
+UINT originalCodePage = 0;
+
+void RestoreCodePage() {
+    if (originalCodePage != 0) {
+        SetConsoleOutputCP(originalCodePage);
+    }
+}
+
+// Ctrl-C or Ctrl-Break with no stop handler over it, or the console
+// closing: the process is about to end without running its exit handlers.
+BOOL WINAPI RestoreBeforeTheEnd(DWORD) {
+    RestoreCodePage();
+    return FALSE;  // the next handler, or the system's, decides
+}
+
+}  // namespace
+
+// The console belongs to the user's shell: it gets its code page back at
+// every end, a normal one through the exit handlers and the others through
+// the console's control handler.
+void UseUtf8Output() {
+    const UINT current = GetConsoleOutputCP();
+    if (current == 0 || current == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) {
+        return;
+    }
+    originalCodePage = current;
+    std::atexit(RestoreCodePage);
+    SetConsoleCtrlHandler(RestoreBeforeTheEnd, TRUE);
+}
 
 }  // namespace tarnwick::os
