@@ -26,17 +26,33 @@ apt_get() {
     apt-get -o DPkg::Lock::Timeout=900 "$@"
 }
 
-# apt-get update, tried three times. A mirror in the middle of a sync can
-# serve one index of the wrong size for an hour; apt then keeps the other
-# indexes it did fetch, so the run goes on with a warning and the install
-# that follows says plainly which package could not be had.
+# apt-get update, tried three times a minute apart. A mirror in the middle
+# of a sync can serve one index of the wrong size for an hour; apt then
+# keeps the other indexes it did fetch, so the run goes on with a warning
+# that names the index, and the install that follows says which package
+# could not be had.
 apt_update() {
-  local attempt
+  local attempt log
+  log=$(mktemp)
   for attempt in 1 2 3; do
-    apt_get update -qq && return 0
-    [ "$attempt" -lt 3 ] && { say "apt-get update failed; trying again in 15 s"; sleep 15; }
+    if apt_get update -qq 2>&1 | tee "$log"; then
+      rm -f "$log"
+      return 0
+    fi
+    [ "$attempt" -lt 3 ] && { say "apt-get update failed; trying again in a minute"; sleep 60; }
   done
-  say "WARNING: apt-get update failed three times; going on with the indexes apt has"
+  say "WARNING: apt-get update failed three times; going on with the indexes apt has. What failed:"
+  grep -E '^(E|W|Err):' "$log" | sed 's/^/==>   /' || true
+  rm -f "$log"
+}
+
+# apt-get install of the packages named; when that fails, says which of
+# them were wanted and stops.
+apt_install() {
+  if ! apt_get install -y -qq --no-install-recommends "$@"; then
+    echo "==> could not install: $* (apt said why above)" >&2
+    return 1
+  fi
 }
 
 ensure_packages() {
@@ -53,7 +69,7 @@ ensure_packages() {
   fi
   say "installing: ${missing[*]}"
   apt_update
-  apt_get install -y -qq --no-install-recommends "${missing[@]}"
+  apt_install "${missing[@]}"
 }
 
 jobs() { nproc 2>/dev/null || echo 2; }
