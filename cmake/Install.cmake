@@ -2,7 +2,7 @@
 #
 # The programs look for lang.ini and the device library beside their own
 # executable, so an installation keeps the build tree's arrangement: one
-# private folder, lib/tarnwick, holds the programs with everything they read
+# private folder, libexec/tarnwick, holds the programs with everything they read
 # beside them. bin/ holds relative symlinks into it; /proc/self/exe and the
 # loader's $ORIGIN both name the real file behind a symlink, so a program
 # started from bin/ still finds its own folder, under any prefix.
@@ -41,9 +41,11 @@ endif()
 
 include(GNUInstallDirs)
 
-# Not CMAKE_INSTALL_LIBDIR: this is a program's private folder, not a place
-# the loader searches, and it must not move with the multiarch triplet.
-set(TARNWICK_INSTALL_APPDIR lib/tarnwick)
+# libexec, not CMAKE_INSTALL_LIBDIR: this is a program's private folder, not
+# a place the loader searches, and it must not move with the multiarch
+# triplet. (A library under lib/ would also make the Debian package call
+# ldconfig for the stand-in device library, which needs none.)
+set(TARNWICK_INSTALL_APPDIR libexec/tarnwick)
 file(RELATIVE_PATH tarnwick_bin_to_app /${CMAKE_INSTALL_BINDIR} /${TARNWICK_INSTALL_APPDIR})
 
 # The program into the private folder and its link into bin/. The link is
@@ -82,4 +84,36 @@ if(TARGET tarnwick)
     set(tarnwick_desktop_dir \"${CMAKE_INSTALL_DATADIR}/applications\")
     include(\"${CMAKE_CURRENT_LIST_DIR}/InstallDesktopEntry.cmake\")"
     COMPONENT tarnwick)
+endif()
+
+# What a Debian system expects beside the programs: the copyright, the
+# changelog and the manual pages (compressed as Debian compresses them, with
+# no name or time inside, so the package is the same each time), and the
+# completion of tarnwick-cli's commands.
+set(tarnwick_docs ${CMAKE_BINARY_DIR}/package-docs)
+set(tarnwick_compressed)
+function(tarnwick_compressed_doc source name)
+  set(out ${tarnwick_docs}/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${tarnwick_docs}
+    COMMAND sh -c "gzip -9nc < '${source}' > '${out}'"
+    DEPENDS ${source} VERBATIM)
+  set(tarnwick_compressed ${tarnwick_compressed} ${out} PARENT_SCOPE)
+endfunction()
+tarnwick_compressed_doc(${CMAKE_SOURCE_DIR}/packaging/debian/changelog changelog)
+foreach(page tarnwick tarnwick-cli vantrel-sim)
+  tarnwick_compressed_doc(${CMAKE_SOURCE_DIR}/docs/man/${page}.1 ${page}.1)
+endforeach()
+add_custom_target(tarnwick_package_docs ALL DEPENDS ${tarnwick_compressed})
+
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright ${tarnwick_docs}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tarnwick)
+install(FILES ${tarnwick_docs}/tarnwick-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tarnwick)
+install(FILES ${tarnwick_docs}/vantrel-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT simulator)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/tarnwick-cli.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarnwick-cli COMPONENT tarnwick)
+if(TARGET tarnwick)
+  install(FILES ${tarnwick_docs}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tarnwick)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/io.github.tarnwick.Tarnwick.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT tarnwick)
 endif()

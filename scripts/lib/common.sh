@@ -11,8 +11,9 @@ TARNWICK_PACKAGES=(
   xvfb xauth imagemagick fonts-nanum
   clang libclang-rt-14-dev
   # The Debian package: its Depends come from dpkg-shlibdeps, which CPack
-  # runs on what `file` calls ELF; its desktop entry is validated.
-  dpkg-dev file desktop-file-utils
+  # runs on what `file` calls ELF; its desktop entry, the package and its
+  # AppStream metainfo are validated.
+  dpkg-dev file desktop-file-utils lintian appstream
 )
 
 as_root() {
