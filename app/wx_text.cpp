@@ -36,10 +36,9 @@ wxString ToWxText(std::string_view narrow) {
 
 std::string ToFileSystemPath(const wxString& path) {
 #ifdef __WXMSW__
-    // The core opens files with the system's ANSI calls, which take paths
-    // in the ANSI code page. A name that code page cannot spell becomes
-    // empty, and is then refused as a file that cannot be read.
-    const wxCharBuffer bytes = path.mb_str(wxConvLibc);
+    // The core's paths are UTF-8 on Windows; the platform layer spells
+    // them in UTF-16 for the system, so any name Windows allows works.
+    const wxScopedCharBuffer bytes = path.utf8_str();
 #else
     const wxCharBuffer bytes = path.fn_str();
 #endif

@@ -18,8 +18,15 @@ int main(int argc, char** argv) {
     AddWatchCommand(app, exitCode);
     AddStationCommand(app, exitCode);
     AddHistoryCommand(app, exitCode);
+    // UTF-8 on every system, so that a path Windows' ANSI code page cannot
+    // spell reaches the commands whole.
+    const std::vector<std::string> arguments = tarnwick::os::CommandLineArguments(argc, argv);
+    std::vector<const char*> words;
+    for (const std::string& argument : arguments) {
+        words.push_back(argument.c_str());
+    }
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(words.size()), words.data());
     } catch (const CLI::ParseError& error) {
         const int parseExit = app.exit(error);
         return parseExit == 0 ? kExitOk : kExitUsage;

@@ -22,10 +22,13 @@ void AddSendOptions(CLI::App& command, SendOptions& options, std::string& sha256
 }
 
 std::optional<int> CheckSendOptions(SendOptions& options, const std::string& sha256, const char* command) {
-    // The history names the image wherever it is read later.
+    // The history names the image wherever it is read later. The path is
+    // UTF-8 on every system, and so it stays.
     std::error_code unknown;
-    if (const std::filesystem::path absolute = std::filesystem::absolute(options.image, unknown); !unknown) {
-        options.image = absolute.string();
+    const std::u8string given(options.image.begin(), options.image.end());
+    if (const std::filesystem::path absolute = std::filesystem::absolute(given, unknown); !unknown) {
+        const std::u8string spelled = absolute.u8string();
+        options.image.assign(spelled.begin(), spelled.end());
     }
     if (!sha256.empty()) {
         const std::optional<std::string> normal = NormalizedSha256(sha256);

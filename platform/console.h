@@ -3,7 +3,15 @@
 // terminal, so output and questions fit where they go. Ctrl-C is counted by
 // StopRequests (stop_requests.h).
 
+#include <string>
+#include <vector>
+
 namespace tarnwick::os {
+
+// The program's arguments in UTF-8, the program's name first. Windows
+// hands `argv` over in the ANSI code page, which cannot spell every name;
+// there they are taken from the wide command line instead.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 enum class StandardStream { Input, Output, Error };
 

@@ -25,4 +25,6 @@ bool IsTerminal(StandardStream stream) { return isatty(DescriptorOf(stream)) == 
 // shows them.
 void UseUtf8Output() {}
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 }  // namespace tarnwick::os

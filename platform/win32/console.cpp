@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <windows.h>
+#include <shellapi.h>
+
+#include "platform/win32/wide_text.h"
 
 namespace tarnwick::os {
 namespace {
@@ -59,6 +62,20 @@ void UseUtf8Output() {
     originalCodePage = current;
     std::atexit(RestoreCodePage);
     SetConsoleCtrlHandler(RestoreBeforeTheEnd, TRUE);
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return {argv, argv + argc};
+    }
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) {
+        arguments.push_back(win32::Utf8Of(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
 }
 
 }  // namespace tarnwick::os

@@ -3,6 +3,8 @@
 #include <utility>
 #include <windows.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace tarnwick::os::win32 {
 namespace {
 
@@ -39,7 +41,8 @@ private:
 // it open already (even only to read) makes this open fail.
 std::unique_ptr<OpenFile> Win32FileAccess::Open(const std::string& path, Sharing sharing, std::uint64_t& size) {
     const DWORD share = sharing == Sharing::Alone ? 0 : FILE_SHARE_READ;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widened(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return nullptr;
     }

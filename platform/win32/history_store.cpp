@@ -8,14 +8,16 @@
 #include <windows.h>
 
 #include "platform/win32/owned_handle.h"
+#include "platform/win32/wide_text.h"
 
 namespace tarnwick::os::win32 {
 namespace {
 
-std::string Variable(const char* name) {
-    char value[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+std::string Variable(const wchar_t* name) {
+    std::wstring value(32768, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    value.resize(length < value.size() ? length : 0);
+    return Utf8Of(value);
 }
 
 // Every folder on the way to `path`'s own. A drive ("C:") or a share's
@@ -24,7 +26,7 @@ void MakeFolders(const std::string& path) {
     for (std::size_t slash = path.find_first_of("\\/"); slash != std::string::npos;
          slash = path.find_first_of("\\/", slash + 1)) {
         if (slash > 0) {
-            CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+            CreateDirectoryW(Widened(path.substr(0, slash)).c_str(), nullptr);
         }
     }
 }
@@ -32,10 +34,10 @@ void MakeFolders(const std::string& path) {
 }  // namespace
 
 std::string LocalAppDataHistoryStore::Path() {
-    if (std::string named = Variable("TARNWICK_HISTORY"); !named.empty()) {
+    if (std::string named = Variable(L"TARNWICK_HISTORY"); !named.empty()) {
         return named;
     }
-    if (const std::string local = Variable("LOCALAPPDATA"); !local.empty()) {
+    if (const std::string local = Variable(L"LOCALAPPDATA"); !local.empty()) {
         return local + "\\Tarnwick\\history.jsonl";
     }
     return {};
@@ -46,8 +48,8 @@ bool LocalAppDataHistoryStore::Append(const std::string& path, std::string_view 
         return false;
     }
     MakeFolders(path);
-    const OwnedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const OwnedHandle file(CreateFileW(Widened(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file.valid() && WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
            written == line.size();

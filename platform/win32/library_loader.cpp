@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace tarnwick::os::win32 {
 namespace {
 
@@ -17,9 +19,10 @@ public:
     }
 
     std::string Path() const override {
-        char path[MAX_PATH];
-        const DWORD length = GetModuleFileNameA(module_, path, MAX_PATH);
-        return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+        std::wstring path(32768, L'\0');
+        const DWORD length = GetModuleFileNameW(module_, path.data(), static_cast<DWORD>(path.size()));
+        path.resize(length < path.size() ? length : 0);
+        return Utf8Of(path);
     }
 
 private:
@@ -33,7 +36,7 @@ constexpr DWORD kSearchFolders = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBR
 }  // namespace
 
 std::unique_ptr<LoadedLibrary> Win32LibraryLoader::Load(const std::string& name) {
-    HMODULE module = LoadLibraryExA(name.c_str(), nullptr, kSearchFolders);
+    HMODULE module = LoadLibraryExW(Widened(name).c_str(), nullptr, kSearchFolders);
     if (module == nullptr) {
         return nullptr;
     }
@@ -41,7 +44,7 @@ std::unique_ptr<LoadedLibrary> Win32LibraryLoader::Load(const std::string& name)
 }
 
 bool Win32LibraryLoader::IsOtherArchitecture(const std::string& name) {
-    HMODULE module = LoadLibraryExA(name.c_str(), nullptr, kSearchFolders);
+    HMODULE module = LoadLibraryExW(Widened(name).c_str(), nullptr, kSearchFolders);
     if (module != nullptr) {
         FreeLibrary(module);
         return false;

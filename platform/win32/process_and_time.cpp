@@ -1,5 +1,6 @@
 #include "platform/win32/win32_system.h"
 #include "platform/thread_priority.h"
+#include "platform/win32/wide_text.h"
 
 #include <thread>
 #include <windows.h>
@@ -10,13 +11,16 @@ std::chrono::steady_clock::time_point TickClock::Now() { return std::chrono::ste
 
 void Win32Sleeper::Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
+// Wide, and with room for the longest path Windows has: a folder that the
+// ANSI code page cannot spell is found all the same.
 std::string Win32Process::ExecutablePath() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(GetModuleHandleA(nullptr), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) {
         return {};
     }
-    return std::string(path, length);
+    path.resize(length);
+    return Utf8Of(path);
 }
 
 }  // namespace tarnwick::os::win32
@@ -30,7 +34,7 @@ System& RealSystem() {
     static win32::Win32HandleIo handles;
     static win32::Win32FileAccess fileAccess;
     static CheckedFileReader files(fileAccess);
-    static win32::Win32ProfileStrings profiles;
+    static win32::Win32ProfileStrings profiles(files);
     static win32::TickClock clock;
     static win32::Win32Sleeper sleeper;
     static win32::Win32Process process;

@@ -2,6 +2,7 @@
 // The Win32 implementations of the interfaces in platform/system.h.
 
 #include "platform/file_reader.h"
+#include "platform/profile_rules.h"
 #include "platform/system.h"
 
 namespace tarnwick::os::win32 {
@@ -23,11 +24,18 @@ public:
     std::unique_ptr<OpenFile> Open(const std::string& path, Sharing sharing, std::uint64_t& size) override;
 };
 
-// The system's own private-profile reader, GetPrivateProfileStringA.
+// The system's own private-profile reader, GetPrivateProfileStringA, which
+// takes a path in the ANSI code page. A path that code page cannot spell is
+// given by its short name where the volume keeps one; where neither can be
+// spelled, the same rules are applied to the file as `files` reads it.
 class Win32ProfileStrings final : public ProfileStrings {
 public:
+    explicit Win32ProfileStrings(FileReader& files) : rules_(files) {}
     std::optional<std::string> Find(const std::string& path, std::string_view section,
                                     std::string_view key) override;
+
+private:
+    RulesProfileStrings rules_;
 };
 
 class TickClock final : public Clock {

@@ -135,6 +135,42 @@ TEST(WindowsStation, SendsAUnitAndRecordsItUnderLocalAppData) {
     EXPECT_THAT(stored->output, HasSubstr(quoted.substr(1, quoted.size() - 2)));
 }
 
+// Names a Western ANSI code page cannot spell: the programs in a Korean
+// folder, the image under a Korean name in a folder named "Zoë". The texts
+// are found beside the program, and the image goes over byte for byte.
+TEST(WindowsUnicodePaths, FoldersAndImagesTheAnsiCodePageCannotSpell) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const fs::path folder = fs::path(dir.path()) / "업데이트 도구";
+    const fs::path images = fs::path(dir.path()) / "Zoë";
+    fs::create_directories(folder);
+    fs::create_directories(images);
+    for (const char* file : {"tarnwick-cli.exe", "lang.ini", "VantrelUSB.dll"}) {
+        fs::copy_file(fs::path(test::WindowsBinDir()) / file, folder / file);
+    }
+    const std::string image = (images / "이미지.rad").string();
+    ASSERT_TRUE(test::MakeImage(image, {"--payload", "70000"}));
+    const std::string cli = (folder / "tarnwick-cli.exe").string();
+    // English Windows (ANSI code page 1252) under Wine, which reads the
+    // Linux file names as UTF-8 in this locale.
+    const std::string western = "LANG=C.UTF-8";
+
+    const auto texts = test::RunUnderWine(cli, {"texts"}, {western});
+    ASSERT_TRUE(texts.has_value());
+    EXPECT_EQ(texts->exitCode, cli::kExitOk) << texts->output;
+    EXPECT_THAT(texts->output, HasSubstr("Tarnwick Image Upgrade")) << "lang.ini beside the program was not read";
+
+    test::SimProcess sim({.tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto flash = test::RunUnderWine(cli, {"flash", test::WindowsPath(image), "--yes"},
+                                          {sim.TcpEnvironment(), western, "TARNWICK_HISTORY="});
+    ASSERT_TRUE(flash.has_value());
+    EXPECT_EQ(flash->exitCode, cli::kExitOk) << flash->output;
+    const auto transfer = sim.WaitForTransfer(1);
+    ASSERT_TRUE(transfer.has_value()) << sim.Log();
+    testing::ExpectDeviceGotFile(*transfer, testing::ReadFile(image));
+}
+
 // The line after the timestamp ("2024-03-17 12:00:00.000 ").
 std::string Said(std::optional<std::string> line) {
     constexpr std::size_t kTimestamp = 24;
