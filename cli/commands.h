@@ -12,5 +12,6 @@ void AddFlashCommand(CLI::App& app, int& exitCode);
 void AddWatchCommand(CLI::App& app, int& exitCode);
 void AddStationCommand(CLI::App& app, int& exitCode);
 void AddHistoryCommand(CLI::App& app, int& exitCode);
+void AddDoctorCommand(CLI::App& app, int& exitCode);
 
 }  // namespace tarnwick::cli

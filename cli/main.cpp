@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     AddWatchCommand(app, exitCode);
     AddStationCommand(app, exitCode);
     AddHistoryCommand(app, exitCode);
+    AddDoctorCommand(app, exitCode);
     // UTF-8 on every system, so that a path Windows' ANSI code page cannot
     // spell reaches the commands whole.
     const std::vector<std::string> arguments = tarnwick::os::CommandLineArguments(argc, argv);

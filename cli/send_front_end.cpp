@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/json_events.h"
 #include "device/device_library.h"
+#include "device/library_diagnosis.h"
 #include "device/presence_monitor.h"
 #include "platform/console.h"
 
@@ -28,16 +29,6 @@ int ExitCodeAfter(TransferResult result, std::optional<os::EndRequest> ending) {
             break;
     }
     return kExitTransferFailed;
-}
-
-// A library built for the other width cannot be loaded by this program at
-// all; the user can only run the build that matches it.
-std::string OtherWidthText() {
-    constexpr int kProgramBits = sizeof(void*) * 8;
-    constexpr int kLibraryBits = kProgramBits == 64 ? 32 : 64;
-    return std::string(kDeviceLibraryName) + " is a " + std::to_string(kLibraryBits) +
-           "-bit library and this tarnwick-cli is " + std::to_string(kProgramBits) + "-bit: use the win" +
-           std::to_string(kLibraryBits) + " build";
 }
 
 std::string KindText(const ImageFacts& facts, const std::optional<ImageStatus>& status) {
@@ -172,7 +163,6 @@ void SendFrontEnd::Refuse(Refusal refusal, std::string_view messageKey) {
 
 std::string SendFrontEnd::RefusalText(Refusal refusal) const {
     const std::string& path = options_.image;
-    const LibraryState library = LibraryStateFor(refusal);
     switch (refusal) {
         case Refusal::CannotOpen:
             return "cannot open or read " + path;
@@ -185,17 +175,14 @@ std::string SendFrontEnd::RefusalText(Refusal refusal) const {
         case Refusal::TooLarge:
             return path + " is 4 GiB or larger, too large to be an image";
         case Refusal::NoDevice:
-            if (library == LibraryState::Usable) {
+            if (libraryUsable_) {
                 return "no device is connected";
             }
-            return library == LibraryState::OtherWidth
-                       ? OtherWidthText()
-                       : std::string("the device library ") + kDeviceLibraryName + " cannot be loaded or lacks open_dev";
+            return CauseText(DiagnoseLibrary(system_.libraries, system_.files, kDeviceLibraryName),
+                             kDeviceLibraryName);
         case Refusal::LibraryUnusable:
-            return library == LibraryState::OtherWidth
-                       ? OtherWidthText()
-                       : std::string("the device library ") + kDeviceLibraryName +
-                             " cannot be loaded or lacks open_file";
+            return CauseText(DiagnoseLibrary(system_.libraries, system_.files, kDeviceLibraryName),
+                             kDeviceLibraryName);
         case Refusal::DeviceUnreachable:
             return "the device library could not open the device pipe";
         case Refusal::CannotLoad:
@@ -207,17 +194,6 @@ std::string SendFrontEnd::RefusalText(Refusal refusal) const {
             break;
     }
     return "the transfer could not be started";
-}
-
-// The loader is asked about the other width only when the library itself
-// is what is refused.
-SendFrontEnd::LibraryState SendFrontEnd::LibraryStateFor(Refusal refusal) const {
-    const bool libraryRefused =
-        refusal == Refusal::LibraryUnusable || (refusal == Refusal::NoDevice && !libraryUsable_);
-    if (libraryRefused && system_.libraries.IsOtherArchitecture(kDeviceLibraryName)) {
-        return LibraryState::OtherWidth;
-    }
-    return libraryUsable_ ? LibraryState::Usable : LibraryState::Unusable;
 }
 
 bool SendFrontEnd::StartTransfer(TransferState state, const ImageFacts& facts) {

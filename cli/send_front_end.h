@@ -77,8 +77,6 @@ public:
     void ShowImage(const ImageFacts& facts);
 
 private:
-    enum class LibraryState { Usable, Unusable, OtherWidth };
-    LibraryState LibraryStateFor(Refusal refusal) const;
     std::string RefusalText(Refusal refusal) const;
     TransferOutcome ShowUntilEnd(ProgressDisplay& display);
     void AnswerStopRequests(ProgressDisplay& display, bool& warned);

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "device/device_library.h"
+#include "device/library_diagnosis.h"
 #include "device/presence_monitor.h"
 #include "platform/stop_requests.h"
 #include "platform/system.h"
@@ -38,11 +39,12 @@ std::string Describe(Seen seen) {
         case Seen::Detached:
             return "no device attached";
         case Seen::LibraryMissing:
-            return std::string("device library missing: ") + kDeviceLibraryName + " cannot be loaded";
         case Seen::EntryMissing:
-            return std::string("device library unusable: ") + kDeviceLibraryName + " has no open_dev";
+            break;
     }
-    return {};
+    // The same words as every other command that loads the library.
+    os::System& system = os::RealSystem();
+    return CauseText(DiagnoseLibrary(system.libraries, system.files, kDeviceLibraryName), kDeviceLibraryName);
 }
 
 // Local wall-clock time with milliseconds, as logs usually show it.

@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick::os {
 
@@ -52,6 +53,11 @@ public:
     // library for a 64-bit program, or the reverse), so that a user can be
     // told which build to run. Asked only after Load failed.
     virtual bool IsOtherArchitecture(const std::string& /*name*/) { return false; }
+    // Where Load looks for a bare `name`, in its order, as full paths.
+    virtual std::vector<std::string> SearchPlaces(const std::string& /*name*/) { return {}; }
+    // The system's own words for why the last Load failed; empty when it
+    // gave none.
+    virtual std::string LastLoadError() { return {}; }
 };
 
 // ---- Device handles ---------------------------------------------------------
@@ -107,9 +113,17 @@ public:
     virtual void Interrupt() = 0;
 };
 
+// What kind of handle a device library handed out, for a user's report.
+struct HandleKindText {
+    std::string kind;  // "socket", "FIFO or pipe", "character device", "file", "disk", ...
+    std::string mode;  // "blocking" / "non-blocking"; "synchronous" / "overlapped"
+};
+
 class HandleIo {
 public:
     virtual ~HandleIo() = default;
+    // Looks at a handle without writing to it.
+    virtual HandleKindText Describe(Handle /*handle*/) { return {}; }
     // Takes over a handle for writing. Never null: a handle that is not
     // usable gives a pipe whose every write is Broken.
     virtual std::unique_ptr<DevicePipe> Adopt(Handle handle) = 0;
@@ -203,6 +217,9 @@ public:
     virtual bool Append(const std::string& path, std::string_view line) = 0;
     // Now, in UTC, as ISO 8601 with milliseconds: 2026-12-09T15:48:17.123Z.
     virtual std::string UtcNow() = 0;
+    // Whether Append could write to `path`, asked without writing: the file
+    // is writable, or the nearest folder on its way that exists is.
+    virtual bool Writable(const std::string& /*path*/) { return false; }
 };
 
 // ---- Time ------------------------------------------------------------------
@@ -226,6 +243,10 @@ public:
     virtual ~Process() = default;
     // Full path of the running executable, or empty when it cannot be had.
     virtual std::string ExecutablePath() = 0;
+    // The system and its version, as a user would name it in a report.
+    virtual std::string SystemVersion() { return {}; }
+    // Wine's version when the program runs under Wine; empty otherwise.
+    virtual std::string WineVersion() { return {}; }
 };
 
 // The implementations for this machine, alive for the whole process.

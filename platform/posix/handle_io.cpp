@@ -16,6 +16,7 @@
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick::os::posix {
@@ -129,6 +130,21 @@ std::unique_ptr<DevicePipe> FdHandleIo::Adopt(Handle handle) {
         return std::make_unique<UnusablePipe>();
     }
     return std::make_unique<DescriptorPipe>(static_cast<int>(handle));
+}
+
+HandleKindText FdHandleIo::Describe(Handle handle) {
+    struct stat info {};
+    const int flags = IsOpenDescriptor(handle) ? fcntl(static_cast<int>(handle), F_GETFL) : -1;
+    if (flags < 0 || fstat(static_cast<int>(handle), &info) != 0) {
+        return {"not an open descriptor", ""};
+    }
+    const char* kind = S_ISSOCK(info.st_mode)   ? "socket"
+                       : S_ISFIFO(info.st_mode) ? "FIFO or pipe"
+                       : S_ISCHR(info.st_mode)  ? "character device"
+                       : S_ISREG(info.st_mode)  ? "file"
+                       : S_ISBLK(info.st_mode)  ? "block device"
+                                                : "other";
+    return {kind, (flags & O_NONBLOCK) != 0 ? "non-blocking" : "blocking"};
 }
 
 void FdHandleIo::Close(Handle handle) {

@@ -58,6 +58,24 @@ bool XdgHistoryStore::Append(const std::string& path, std::string_view line) {
     return file.valid() && write(file.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }
 
+bool XdgHistoryStore::Writable(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    if (access(path.c_str(), F_OK) == 0) {
+        return access(path.c_str(), W_OK) == 0;
+    }
+    for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = path.rfind('/', slash - 1)) {
+        const std::string folder = path.substr(0, slash);
+        struct stat info {};
+        if (stat(folder.c_str(), &info) == 0) {
+            return S_ISDIR(info.st_mode) && access(folder.c_str(), W_OK | X_OK) == 0;
+        }
+    }
+    return false;
+}
+
 std::string XdgHistoryStore::UtcNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);

@@ -1,5 +1,7 @@
 #include "platform/posix/posix_system.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <link.h>
 
@@ -35,9 +37,41 @@ std::unique_ptr<LoadedLibrary> DlLibraryLoader::Load(const std::string& name) {
     // its first call.
     void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
+        const char* error = dlerror();
+        lastError_ = error != nullptr ? error : "";
         return nullptr;
     }
+    lastError_.clear();
     return std::make_unique<DlLibrary>(module);
+}
+
+// The loader's order for a bare name asked for by the program: the folders
+// of LD_LIBRARY_PATH, the program's run path ($ORIGIN, its own folder),
+// then the system's folders (after the loader's cache of them).
+std::vector<std::string> DlLibraryLoader::SearchPlaces(const std::string& name) {
+    std::vector<std::string> folders;
+    if (const char* variable = std::getenv("LD_LIBRARY_PATH")) {
+        const std::string list = variable;
+        for (std::size_t start = 0; start <= list.size();) {
+            const std::size_t end = std::min(list.find(':', start), list.size());
+            if (end > start) {
+                folders.push_back(list.substr(start, end - start));
+            }
+            start = end + 1;
+        }
+    }
+    const std::string program = LinuxProcess().ExecutablePath();
+    if (const std::size_t slash = program.rfind('/'); slash != std::string::npos) {
+        folders.push_back(program.substr(0, slash));
+    }
+    for (const char* system : {"/lib/x86_64-linux-gnu", "/usr/lib/x86_64-linux-gnu", "/lib", "/usr/lib"}) {
+        folders.push_back(system);
+    }
+    std::vector<std::string> places;
+    for (const std::string& folder : folders) {
+        places.push_back(folder + "/" + name);
+    }
+    return places;
 }
 
 }  // namespace tarnwick::os::posix

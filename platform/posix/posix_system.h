@@ -9,6 +9,11 @@ namespace tarnwick::os::posix {
 class DlLibraryLoader final : public LibraryLoader {
 public:
     std::unique_ptr<LoadedLibrary> Load(const std::string& name) override;
+    std::vector<std::string> SearchPlaces(const std::string& name) override;
+    std::string LastLoadError() override { return lastError_; }
+
+private:
+    std::string lastError_;
 };
 
 class FdHandleIo final : public HandleIo {
@@ -17,6 +22,7 @@ public:
     FdHandleIo();
     std::unique_ptr<DevicePipe> Adopt(Handle handle) override;
     void Close(Handle handle) override;
+    HandleKindText Describe(Handle handle) override;
 };
 
 class PosixFileAccess final : public FileAccess {
@@ -37,6 +43,7 @@ public:
 class LinuxProcess final : public Process {
 public:
     std::string ExecutablePath() override;
+    std::string SystemVersion() override;
 };
 
 class XdgHistoryStore final : public HistoryStore {
@@ -44,6 +51,7 @@ public:
     std::string Path() override;
     bool Append(const std::string& path, std::string_view line) override;
     std::string UtcNow() override;
+    bool Writable(const std::string& path) override;
 };
 
 }  // namespace tarnwick::os::posix

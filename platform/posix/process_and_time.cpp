@@ -5,6 +5,7 @@
 #include <climits>
 #include <sys/resource.h>
 #include <thread>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 namespace tarnwick::os::posix {
@@ -12,6 +13,14 @@ namespace tarnwick::os::posix {
 std::chrono::steady_clock::time_point SteadyClock::Now() { return std::chrono::steady_clock::now(); }
 
 void ThreadSleeper::Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+std::string LinuxProcess::SystemVersion() {
+    utsname name{};
+    if (uname(&name) != 0) {
+        return {};
+    }
+    return std::string(name.sysname) + " " + name.release + " " + name.machine;
+}
 
 std::string LinuxProcess::ExecutablePath() {
     char path[PATH_MAX];

@@ -194,6 +194,25 @@ std::unique_ptr<DevicePipe> Win32HandleIo::Adopt(Handle handle) {
     return std::make_unique<OverlappedPipe>(device.Release(), interrupted.Release(), done.Release());
 }
 
+HandleKindText Win32HandleIo::Describe(Handle handle) {
+    const HANDLE device = AsHandle(handle);
+    const char* kind = "unknown";
+    switch (GetFileType(device)) {
+        case FILE_TYPE_DISK:
+            kind = "disk file";
+            break;
+        case FILE_TYPE_CHAR:
+            kind = "character device";
+            break;
+        case FILE_TYPE_PIPE:
+            kind = "pipe or socket";
+            break;
+        default:
+            break;
+    }
+    return {kind, IsOverlapped(device) ? "overlapped" : "synchronous"};
+}
+
 void Win32HandleIo::Close(Handle handle) {
     if (handle != kInvalidHandle) {
         CloseHandle(AsHandle(handle));

@@ -55,6 +55,26 @@ bool LocalAppDataHistoryStore::Append(const std::string& path, std::string_view 
            written == line.size();
 }
 
+bool LocalAppDataHistoryStore::Writable(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesW(Widened(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        const OwnedHandle file(CreateFileW(Widened(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.valid();
+    }
+    for (std::size_t slash = path.find_last_of("\\/"); slash != std::string::npos && slash > 0;
+         slash = path.find_last_of("\\/", slash - 1)) {
+        const DWORD folder = GetFileAttributesW(Widened(path.substr(0, slash)).c_str());
+        if (folder != INVALID_FILE_ATTRIBUTES) {
+            return (folder & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        }
+    }
+    return false;
+}
+
 std::string LocalAppDataHistoryStore::UtcNow() {
     SYSTEMTIME now{};
     GetSystemTime(&now);

@@ -29,6 +29,20 @@ private:
     HMODULE module_;
 };
 
+// The system's text for an error code, without its line end.
+std::string SystemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text != nullptr ? text : L"", length);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+        message.pop_back();
+    }
+    return Utf8Of(message) + " (error " + std::to_string(error) + ")";
+}
+
 // Only the application's folder and System32: a library planted in the
 // current directory is never picked up.
 constexpr DWORD kSearchFolders = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
@@ -38,9 +52,28 @@ constexpr DWORD kSearchFolders = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBR
 std::unique_ptr<LoadedLibrary> Win32LibraryLoader::Load(const std::string& name) {
     HMODULE module = LoadLibraryExW(Widened(name).c_str(), nullptr, kSearchFolders);
     if (module == nullptr) {
+        lastError_ = SystemMessage(GetLastError());
         return nullptr;
     }
+    lastError_.clear();
     return std::make_unique<Win32Library>(module);
+}
+
+std::vector<std::string> Win32LibraryLoader::SearchPlaces(const std::string& name) {
+    std::vector<std::string> places;
+    std::wstring folder(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, folder.data(), static_cast<DWORD>(folder.size()));
+    folder.resize(length < folder.size() ? length : 0);
+    if (const std::size_t slash = folder.find_last_of(L"\\/"); slash != std::wstring::npos) {
+        places.push_back(Utf8Of(folder.substr(0, slash + 1)) + name);
+    }
+    std::wstring system(MAX_PATH, L'\0');
+    length = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    if (length > 0 && length < system.size()) {
+        system.resize(length);
+        places.push_back(Utf8Of(system) + "\\" + name);
+    }
+    return places;
 }
 
 bool Win32LibraryLoader::IsOtherArchitecture(const std::string& name) {

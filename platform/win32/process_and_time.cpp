@@ -23,6 +23,28 @@ std::string Win32Process::ExecutablePath() {
     return Utf8Of(path);
 }
 
+// The version Windows has, not the one it tells a program without a
+// manifest that names it: ntdll's own record.
+std::string Win32Process::SystemVersion() {
+    using GetVersionRecord = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<GetVersionRecord>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (getVersion == nullptr || getVersion(&version) != 0) {
+        return "Windows";
+    }
+    return "Windows " + std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) +
+           " build " + std::to_string(version.dwBuildNumber);
+}
+
+std::string Win32Process::WineVersion() {
+    using WineGetVersion = const char*(CDECL*)();
+    const auto wineVersion = reinterpret_cast<WineGetVersion>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    return wineVersion != nullptr ? wineVersion() : "";
+}
+
 }  // namespace tarnwick::os::win32
 
 namespace tarnwick::os {

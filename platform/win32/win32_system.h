@@ -11,12 +11,18 @@ class Win32LibraryLoader final : public LibraryLoader {
 public:
     std::unique_ptr<LoadedLibrary> Load(const std::string& name) override;
     bool IsOtherArchitecture(const std::string& name) override;
+    std::vector<std::string> SearchPlaces(const std::string& name) override;
+    std::string LastLoadError() override { return lastError_; }
+
+private:
+    std::string lastError_;
 };
 
 class Win32HandleIo final : public HandleIo {
 public:
     std::unique_ptr<DevicePipe> Adopt(Handle handle) override;
     void Close(Handle handle) override;
+    HandleKindText Describe(Handle handle) override;
 };
 
 class Win32FileAccess final : public FileAccess {
@@ -51,6 +57,8 @@ public:
 class Win32Process final : public Process {
 public:
     std::string ExecutablePath() override;
+    std::string SystemVersion() override;
+    std::string WineVersion() override;
 };
 
 class LocalAppDataHistoryStore final : public HistoryStore {
@@ -58,6 +66,7 @@ public:
     std::string Path() override;
     bool Append(const std::string& path, std::string_view line) override;
     std::string UtcNow() override;
+    bool Writable(const std::string& path) override;
 };
 
 }  // namespace tarnwick::os::win32

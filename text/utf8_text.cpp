@@ -1,4 +1,4 @@
-#include "app/utf8_text.h"
+#include "text/utf8_text.h"
 
 #include <cstddef>
 #include <cstdint>
