@@ -225,6 +225,44 @@ TEST(WindowsFlash, LibraryOfTheOtherWidthIsNamedWithTheBuildToUse) {
         << result->output;
     EXPECT_NE(widths[1], widths[2]);
     EXPECT_EQ(sim.Status()->finished, 0u);
+
+    // doctor names the same cause, and reads the width from the file.
+    const auto doctor = test::RunUnderWine(dir.File("tarnwick-cli.exe"), {"doctor", "--json"}, {sim.TcpEnvironment()});
+    ASSERT_TRUE(doctor.has_value());
+    EXPECT_EQ(doctor->exitCode, 1) << doctor->output;
+    const std::optional<JsonValue> report = JsonValue::Parse(doctor->output);
+    ASSERT_TRUE(report.has_value()) << doctor->output;
+    const JsonValue& library = (*report)["checks"].items().at(2);
+    EXPECT_EQ(library["check"].AsString(), "device library");
+    EXPECT_NE(library["width"].AsNumber(), library["program_width"].AsNumber());
+    EXPECT_THAT(library["detail"].AsString(), HasSubstr(std::string("-bit library and this tarnwick-cli is ")));
+}
+
+// The pipe the stand-in hands out is a synchronous pipe, as the maker's
+// most likely is: doctor says so, and writes nothing to it.
+TEST(WindowsDoctor, FindsTheDeviceAndTellsTheKindOfPipe) {
+    test::SimProcess sim({.tcp = true});
+    ASSERT_TRUE(sim.ready()) << sim.Log();
+    const auto doctor =
+        test::RunUnderWine(test::WindowsCli(), {"doctor", "--open-pipe", "--json"}, {sim.TcpEnvironment()});
+    ASSERT_TRUE(doctor.has_value());
+    EXPECT_EQ(doctor->exitCode, cli::kExitOk) << doctor->output;
+    const std::optional<JsonValue> report = JsonValue::Parse(doctor->output);
+    ASSERT_TRUE(report.has_value()) << doctor->output;
+    bool sawPipe = false;
+    for (const JsonValue& check : (*report)["checks"].items()) {
+        if (check["check"].AsString() == "pipe") {
+            sawPipe = true;
+            EXPECT_EQ(check["kind"].AsString(), "pipe or socket");
+            EXPECT_EQ(check["mode"].AsString(), "synchronous");
+        }
+        if (check["check"].AsString() == "program") {
+            EXPECT_FALSE(check["wine"].AsString().empty()) << "under Wine, but doctor did not say so";
+        }
+    }
+    EXPECT_TRUE(sawPipe) << doctor->output;
+    ASSERT_TRUE(sim.WaitForTransfer(1).has_value()) << sim.Log();
+    EXPECT_EQ(sim.Transfers().front().headerBytes, 0u) << "doctor wrote to the pipe";
 }
 
 }  // namespace
