@@ -6,6 +6,11 @@
 #include <wx/settings.h>
 #include <wx/thread.h>
 
+#ifdef __WXMSW__
+#include <wx/msw/wrapcctl.h>
+#endif
+
+#include "ui/bar_accessibility.h"
 #include "ui/mem_dc.h"
 #include "ui/wx_colour.h"
 
@@ -59,8 +64,21 @@ bool CGradientProgressCtrl::Create(wxWindow* parent, wxWindowID id, const wxPoin
 {
     // Every pixel is painted by the pass itself: no background erase.
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    return wxControl::Create(parent, id, pos, size, style, wxDefaultValidator,
-                             "gradientProgress");
+#ifdef __WXMSW__
+    // The system's own progress control, whose every paint the pass below
+    // takes over: assistive technology knows it as a progress bar and reads
+    // its value, as it would the unpainted control.
+    if (!CreateControl(parent, id, pos, size, style, wxDefaultValidator, "gradientProgress") ||
+        !MSWCreateControl(PROGRESS_CLASS, wxString(), pos, size)) {
+        return false;
+    }
+#else
+    if (!wxControl::Create(parent, id, pos, size, style, wxDefaultValidator, "gradientProgress")) {
+        return false;
+    }
+#endif
+    ReportBarRange(*this, lowLimit, highLimit);
+    return true;
 }
 
 wxSize CGradientProgressCtrl::DoGetBestClientSize() const
@@ -73,12 +91,19 @@ void CGradientProgressCtrl::SetLimits(std::int32_t low, std::int32_t high)
     lowLimit = low;
     highLimit = high;
     position.store(low, std::memory_order_relaxed);
+    if (GetHandle() != nullptr) {
+        ReportBarRange(*this, low, high);
+        ReportBarValue(*this, low);
+    }
     ScheduleRepaint();
 }
 
 void CGradientProgressCtrl::SetPosition(std::int32_t pos)
 {
     position.store(pos, std::memory_order_relaxed);
+    if (GetHandle() != nullptr) {
+        ReportBarValue(*this, pos);
+    }
     ScheduleRepaint();
 }
 
@@ -96,6 +121,7 @@ void CGradientProgressCtrl::ScheduleRepaint()
 {
     if (wxIsMainThread()) {
         if (GetHandle() != nullptr) {
+            AnnounceBarValue(*this);
             Refresh(false);
         }
         return;
@@ -114,6 +140,7 @@ void CGradientProgressCtrl::RepaintFromQueue()
     // queues a new request and is never left unpainted.
     repaintQueued.exchange(false, std::memory_order_acq_rel);
     if (GetHandle() != nullptr) {
+        AnnounceBarValue(*this);
         Refresh(false);
     }
 }

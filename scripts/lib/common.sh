@@ -7,7 +7,9 @@ say() { printf '==> %s\n' "$*"; }
 TARNWICK_PACKAGES=(
   build-essential cmake pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  libwxgtk3.2-dev
+  libwxgtk3.2-dev libgtk-3-dev
+  # The progress bar's accessibility, checked through an AT-SPI bus.
+  at-spi2-core python3-pyatspi dbus
   xvfb xauth imagemagick fonts-nanum
   clang libclang-rt-14-dev
   # The Debian package: its Depends come from dpkg-shlibdeps, which CPack
