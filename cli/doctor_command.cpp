@@ -205,6 +205,16 @@ Check PipeCheck(os::System& system) {
     return check;
 }
 
+// Without a device there is nothing to open, and a failure would only say so again.
+Check PipeNotTried() {
+    Check check("pipe");
+    check.verdict = Verdict::Warn;
+    check.detail = "not opened: no device attached";
+    check.advice = "Attach the device in its update mode, then ask again.";
+    check.fields.AddNull("kind").AddNull("mode");
+    return check;
+}
+
 Check HistoryCheck(os::System& system) {
     Check check("history");
     const std::string path = system.history.Path();
@@ -231,7 +241,7 @@ int RunDoctor(bool openPipe, bool json) {
         checks.push_back(PresenceCheck(system, devicesFound));
     }
     if (usable && openPipe) {
-        checks.push_back(PipeCheck(system));
+        checks.push_back(devicesFound > 0 ? PipeCheck(system) : PipeNotTried());
     }
     checks.push_back(HistoryCheck(system));
 

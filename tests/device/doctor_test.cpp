@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
     Libraries, Doctor,
     ::testing::Values(DoctorCase{"NoLibrary", "none", false, true, false, 1, "is missing"},
                       DoctorCase{"NoOpenFile", "no_open_file", false, true, false, 1, "lacks open_file"},
-                      DoctorCase{"NoDevice", "stand-in", true, false, false, 69, "it loads"},
+                      DoctorCase{"NoDevice", "stand-in", true, false, true, 69, "it loads"},
                       DoctorCase{"Device", "stand-in", true, true, false, 0, "it loads"},
                       DoctorCase{"SocketPipe", "stand-in", true, true, true, 0, "it loads", "socket"},
                       DoctorCase{"Fifo", "nonblocking_pipe", false, true, true, 0, "it loads", "FIFO or pipe"},
