@@ -67,9 +67,14 @@ std::vector<std::string> DlLibraryLoader::SearchPlaces(const std::string& name) 
     for (const char* system : {"/lib/x86_64-linux-gnu", "/usr/lib/x86_64-linux-gnu", "/lib", "/usr/lib"}) {
         folders.push_back(system);
     }
+    // A folder named twice (LD_LIBRARY_PATH naming the program's own) is
+    // searched once.
     std::vector<std::string> places;
     for (const std::string& folder : folders) {
-        places.push_back(folder + "/" + name);
+        const std::string place = folder + "/" + name;
+        if (std::find(places.begin(), places.end(), place) == places.end()) {
+            places.push_back(place);
+        }
     }
     return places;
 }
