@@ -39,8 +39,8 @@ std::string XdgHistoryStore::Path() {
     if (std::string named = Variable("TARNWICK_HISTORY"); !named.empty()) {
         return named;
     }
-    // A relative XDG_STATE_HOME is to be ignored, as the specification of
-    // the base directories says.
+    // XDG_STATE_HOME counts only as an absolute path: a relative one would
+    // move the history with the current folder.
     if (const std::string state = Variable("XDG_STATE_HOME"); !state.empty() && state.front() == '/') {
         return state + "/tarnwick/history.jsonl";
     }
