@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/commands.h"
@@ -15,9 +14,10 @@
 #include "device/device_library.h"
 #include "device/library_diagnosis.h"
 #include "device/presence_monitor.h"
+#include "image/upgrade_command.h"
+#include "platform/profile_rules.h"
 #include "platform/system.h"
 #include "support/json_text.h"
-#include "support/sha256.h"
 #include "text/text_keys.h"
 #include "text/text_lookup.h"
 #include "text/utf8_text.h"
@@ -56,8 +56,6 @@ constexpr const char* kBuild = "win32";
 constexpr const char* kBuild = "linux";
 #endif
 
-// A library file is a few hundred KiB; anything larger is not hashed.
-constexpr std::uint64_t kLibraryReadLimit = std::uint64_t{256} << 20;
 constexpr int kProbes = 3;
 
 Check ProgramCheck(os::System& system) {
@@ -78,7 +76,7 @@ Check LangIniCheck(os::System& system) {
     Check check("lang.ini");
     const TextLookup texts(system.process, system.profiles);
     const std::string path = texts.IniPath();
-    const std::optional<std::string> bytes = system.files.ReadText(path, std::size_t{1} << 20);
+    const std::optional<std::string> bytes = system.files.ReadText(path, os::kIniSizeLimit);
     check.fields.Add("path", path).AddBool("found", bytes.has_value());
     if (!bytes) {
         check.verdict = Verdict::Warn;
@@ -105,31 +103,26 @@ Check LibraryCheck(os::System& system, LibraryDiagnosis& diagnosis) {
     Check check("device library");
     diagnosis = DiagnoseLibrary(system.libraries, system.files, kDeviceLibraryName);
     std::string places;
-    std::string placesJson = "[";
+    JsonArray placesJson;
     for (const LibraryPlace& place : diagnosis.places) {
         places += (places.empty() ? "" : ", ") + place.path + (place.present ? " (there)" : "");
-        placesJson += std::string(placesJson.size() > 1 ? ", " : "") +
-                      JsonObject().Add("path", place.path).AddBool("present", place.present).Text();
+        placesJson.AddRaw(JsonObject().Add("path", place.path).AddBool("present", place.present).Text());
     }
-    check.fields.AddRaw("places", placesJson + "]");
+    check.fields.AddRaw("places", placesJson.Text());
     check.detail = "looked for " + std::string(kDeviceLibraryName) + " in " + places;
     if (diagnosis.found) {
         check.fields.Add("found", *diagnosis.found);
-        if (const os::LoadedFile file = system.files.LoadWhole(*diagnosis.found, kLibraryReadLimit);
-            file.status == os::FileStatus::Ok) {
-            Sha256 hash;
-            hash.Update({file.data.get(), static_cast<std::size_t>(file.size)});
-            const std::string sha = hash.FinishHex();
-            check.fields.AddNumber("size", static_cast<std::int64_t>(file.size)).Add("sha256", sha);
-            check.detail += "; found " + *diagnosis.found + ", " + std::to_string(file.size) + " bytes, SHA-256 " + sha;
-        }
     } else {
         check.fields.AddNull("found");
     }
-    if (diagnosis.widthBits) {
-        check.fields.AddNumber("width", *diagnosis.widthBits);
-        check.detail += ", " + std::to_string(*diagnosis.widthBits) + "-bit (this program is " +
-                        std::to_string(kProgramBits) + "-bit)";
+    if (const std::optional<LibraryFile>& file = diagnosis.file) {
+        check.fields.AddNumber("size", static_cast<std::int64_t>(file->size)).Add("sha256", file->sha256);
+        check.detail +=
+            "; found " + *diagnosis.found + ", " + std::to_string(file->size) + " bytes, SHA-256 " + file->sha256;
+    }
+    if (const std::optional<int> width = diagnosis.file ? diagnosis.file->widthBits : std::nullopt) {
+        check.fields.AddNumber("width", *width);
+        check.detail += ", " + std::to_string(*width) + "-bit (this program is " + std::to_string(kProgramBits) + "-bit)";
     } else {
         check.fields.AddNull("width");
     }
@@ -156,27 +149,23 @@ Check LibraryCheck(os::System& system, LibraryDiagnosis& diagnosis) {
 // `found` counts the probes that found a device.
 Check PresenceCheck(os::System& system, int& found) {
     Check check("presence");
-    std::string probesJson = "[";
+    DeviceLibrary library(system.libraries);
+    PresenceMonitor monitor(library, system.handles);
+    JsonArray probesJson;
     for (int probe = 0; probe < kProbes; ++probe) {
         if (probe > 0) {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+            system.sleeper.Sleep(std::chrono::seconds(1));
         }
-        const auto start = std::chrono::steady_clock::now();
-        const DeviceCall call = DeviceLibrary(system.libraries).OpenDev();
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        const PresenceDecision decision = DecidePresence(kDeviceTimerId, call, false);
-        if (decision.closeHandle) {
-            system.handles.Close(call.handle);
-        }
-        const char* result = call.status != LibraryStatus::Called ? "library unusable"
-                             : decision.devicePresent             ? "device"
-                                                                  : "no device";
-        found += decision.devicePresent ? 1 : 0;
+        const auto start = system.clock.Now();
+        const PresenceMonitor::Tick tick = monitor.OnTimer(kDeviceTimerId);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(system.clock.Now() - start);
+        const bool usable = tick.probe.status == LibraryStatus::Called;
+        const char* result = !usable ? "library unusable" : tick.decision.devicePresent ? "device" : "no device";
+        found += usable && tick.decision.devicePresent ? 1 : 0;
         check.detail += std::string(probe > 0 ? ", " : "") + result + " (" + std::to_string(took.count()) + " ms)";
-        probesJson += std::string(probe > 0 ? ", " : "") +
-                      JsonObject().Add("result", result).AddNumber("milliseconds", took.count()).Text();
+        probesJson.AddRaw(JsonObject().Add("result", result).AddNumber("milliseconds", took.count()).Text());
     }
-    check.fields.AddRaw("probes", probesJson + "]").AddNumber("found", found);
+    check.fields.AddRaw("probes", probesJson.Text()).AddNumber("found", found);
     check.detail = "three probes a second apart: " + check.detail;
     if (found == 0) {
         check.verdict = Verdict::Warn;
@@ -190,7 +179,7 @@ Check PresenceCheck(os::System& system, int& found) {
 
 Check PipeCheck(os::System& system) {
     Check check("pipe");
-    const DeviceCall call = DeviceLibrary(system.libraries).OpenFile("PIPE00");
+    const DeviceCall call = DeviceLibrary(system.libraries).OpenFile(kPipeName);
     if (call.status != LibraryStatus::Called || call.handle == os::kInvalidHandle) {
         check.verdict = Verdict::Fail;
         check.detail = "open_file(\"PIPE00\") gave no handle";
@@ -249,25 +238,19 @@ int RunDoctor(bool openPipe, bool json) {
     for (const Check& check : checks) {
         failed = failed || check.verdict == Verdict::Fail;
     }
-    const int status = failed ? 1 : devicesFound > 0 ? kExitOk : kExitNoDevice;
+    const int status = failed ? kExitCheckFailed : devicesFound > 0 ? kExitOk : kExitNoDevice;
     if (json) {
-        std::string list = "[";
+        JsonArray list;
         for (const Check& check : checks) {
-            std::string fields = check.fields.Text();
-            fields = fields.substr(1, fields.size() - 2);
-            std::string item = JsonObject()
-                                   .Add("check", check.name)
-                                   .Add("verdict", VerdictName(check.verdict))
-                                   .Add("detail", check.detail)
-                                   .Add("advice", check.advice)
-                                   .Text();
-            if (!fields.empty()) {
-                item.pop_back();
-                item += ", " + fields + "}";
-            }
-            list += std::string(list.size() > 1 ? ", " : "") + item;
+            list.AddRaw(JsonObject()
+                            .Add("check", check.name)
+                            .Add("verdict", VerdictName(check.verdict))
+                            .Add("detail", check.detail)
+                            .Add("advice", check.advice)
+                            .AddFields(check.fields)
+                            .Text());
         }
-        std::printf("%s\n", JsonObject().AddNumber("v", 1).AddRaw("checks", list + "]").AddNumber("status", status).Text().c_str());
+        std::printf("%s\n", JsonObject().AddNumber("v", 1).AddRaw("checks", list.Text()).AddNumber("status", status).Text().c_str());
     } else {
         for (const Check& check : checks) {
             std::printf("%-4s  %-14s  %s\n", VerdictName(check.verdict), check.name.c_str(), check.detail.c_str());

@@ -23,4 +23,11 @@ int ExitCodeFor(Refusal refusal) {
     return kExitTransferFailed;
 }
 
+int ExitCodeForStop(std::optional<os::EndRequest> ending) {
+    if (ending == os::EndRequest::Terminate) {
+        return kExitTerminated;
+    }
+    return ending == os::EndRequest::HangUp ? kExitHungUp : kExitInterrupted;
+}
+
 }  // namespace tarnwick::cli

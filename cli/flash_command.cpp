@@ -1,16 +1,13 @@
 // `tarnwick-cli flash IMAGE`: the window's checks in the window's order, then
 // the same worker sending the same bytes, with progress on the terminal.
 
-#include <cstdio>
 #include <memory>
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/json_events.h"
 #include "cli/send_front_end.h"
 #include "cli/send_options.h"
 #include "image/upgrade_command.h"
-#include "platform/console.h"
 #include "platform/system.h"
 
 namespace tarnwick::cli {

@@ -20,9 +20,7 @@ void SharedProgress::OnProgress(int, std::uint64_t sent, std::uint64_t) {
 }
 
 void SharedProgress::BesideTheSend(std::span<const std::uint8_t> payload) {
-    Sha256 hash;
-    hash.Update(payload);
-    std::string digest = hash.FinishHex();
+    std::string digest = Sha256::HexDigestOf(payload);
     std::lock_guard lock(mutex_);
     sha256_ = std::move(digest);
 }

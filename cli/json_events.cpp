@@ -19,13 +19,6 @@ void AddUnit(JsonObject& event, std::optional<std::uint64_t> unit) {
     }
 }
 
-// `fields` is a run of fields without braces (OutcomeFields).
-std::string WithFields(const JsonObject& event, const std::string& fields) {
-    std::string text = event.Text();
-    text.pop_back();
-    return text + ", " + fields + "}";
-}
-
 }  // namespace
 
 std::string ImageEvent(const ImageFacts& facts, const std::optional<ImageStatus>& status, const std::string& sha256) {
@@ -74,13 +67,15 @@ std::string EndEvent(const TransferOutcome& outcome, double seconds, const std::
     JsonObject event = Event("end");
     AddUnit(event, unit);
     event.Add("payload_sha256", payloadSha256);
-    return WithFields(event, OutcomeFields(outcome, seconds));
+    AddOutcomeFields(event, outcome, seconds);
+    return event.Text();
 }
 
 std::string UnitEvent(std::uint64_t unit, const TransferOutcome& outcome, double seconds) {
     JsonObject event = Event("unit");
     AddUnit(event, unit);
-    return WithFields(event, OutcomeFields(outcome, seconds));
+    AddOutcomeFields(event, outcome, seconds);
+    return event.Text();
 }
 
 std::string TallyEvent(std::uint64_t complete, std::uint64_t failed) {

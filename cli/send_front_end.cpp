@@ -21,10 +21,7 @@ int ExitCodeAfter(TransferResult result, std::optional<os::EndRequest> ending) {
         case TransferResult::Complete:
             return kExitOk;
         case TransferResult::Stopped:
-            if (ending == os::EndRequest::Terminate) {
-                return kExitTerminated;
-            }
-            return ending == os::EndRequest::HangUp ? kExitHungUp : kExitInterrupted;
+            return ExitCodeForStop(ending);
         case TransferResult::Failed:
             break;
     }
@@ -55,10 +52,23 @@ std::optional<std::string> NormalizedSha256(const std::string& text) {
     return lower;
 }
 
+bool AnswerIsYes(const std::string& question) {
+    std::printf("%s [y/N] ", question.c_str());
+    std::fflush(stdout);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        std::printf("\n");
+        return false;
+    }
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+}
+
 SendFrontEnd::SendFrontEnd(const SendOptions& options, os::System& system, std::string frontEnd)
     : options_(options),
       system_(system),
       frontEnd_(std::move(frontEnd)),
+      library_(system.libraries),
+      presence_(library_, system.handles),
       progress_(system.clock),
       transfer_(system.sleeper, system.clock) {}
 
@@ -88,59 +98,70 @@ void SendFrontEnd::ShowImage(const ImageFacts& facts) {
 }
 
 bool SendFrontEnd::ProbeOnce() {
-    const DeviceCall probe = DeviceLibrary(system_.libraries).OpenDev();
-    const PresenceDecision decision = DecidePresence(kDeviceTimerId, probe, false);
-    if (decision.closeHandle) {
-        system_.handles.Close(probe.handle);
-    }
-    libraryUsable_ = probe.status == LibraryStatus::Called;
-    return decision.devicePresent;
+    const PresenceMonitor::Tick tick = presence_.OnTimer(kDeviceTimerId);
+    // An unusable library changes nothing for the monitor; here it is no device.
+    libraryUsable_ = tick.probe.status == LibraryStatus::Called;
+    return libraryUsable_ && tick.decision.devicePresent;
 }
 
-// With --wait, probed once a second as the window's presence monitor does,
-// until a device is there or the wait is over.
-bool SendFrontEnd::DevicePresent() {
-    if (ProbeOnce()) {
-        return true;
-    }
-    if (!options_.waitSeconds || !libraryUsable_) {
-        return false;
-    }
-    const bool endless = *options_.waitSeconds <= 0;
-    const auto giveUpAt = system_.clock.Now() + std::chrono::seconds(std::max(0, *options_.waitSeconds));
-    if (!options_.quiet) {
-        Say(endless ? "waiting for a device" : "waiting up to " + std::to_string(*options_.waitSeconds) +
-                                                   " s for a device");
-    }
-    Emit(WaitingEvent("device", unit_));
-    while (endless || system_.clock.Now() < giveUpAt) {
-        system_.sleeper.Sleep(kPresencePeriodAfterStart);
-        if (ProbeOnce()) {
-            return true;
+SendFrontEnd::WaitEnd SendFrontEnd::WaitForDevice(bool attached, std::optional<std::chrono::seconds> limit,
+                                                  const std::string& announcement) {
+    const auto giveUpAt = system_.clock.Now() + limit.value_or(std::chrono::seconds{0});
+    for (bool announced = false;;) {
+        if (stops_ && stops_->Count() > 0) {
+            return WaitEnd::Stopped;
+        }
+        if (ProbeOnce() == attached) {
+            return WaitEnd::Reached;
         }
         if (!libraryUsable_) {
-            return false;
+            return WaitEnd::LibraryUnusable;
+        }
+        if (limit && system_.clock.Now() >= giveUpAt) {
+            return WaitEnd::TimedOut;
+        }
+        if (!announced) {
+            announced = true;
+            if (!announcement.empty()) {
+                Say(announcement);
+            }
+            Emit(WaitingEvent(attached ? "device" : "removal", unit_));
+        }
+        if (stops_) {
+            stops_->WaitBeyond(0, presence_.period());
+        } else {
+            system_.sleeper.Sleep(presence_.period());
         }
     }
-    return false;
+}
+
+bool SendFrontEnd::DevicePresent() {
+    if (!options_.waitSeconds) {
+        return ProbeOnce();
+    }
+    const int seconds = *options_.waitSeconds;
+    std::string announcement;
+    if (!options_.quiet) {
+        announcement = seconds < 0 ? "waiting for a device" : "waiting up to " + std::to_string(seconds) + " s for a device";
+    }
+    const std::optional<std::chrono::seconds> limit =
+        seconds < 0 ? std::nullopt : std::optional(std::chrono::seconds(seconds));
+    return WaitForDevice(true, limit, announcement) == WaitEnd::Reached;
+}
+
+bool SendFrontEnd::EndsTheCommand(Refusal refusal) const {
+    const bool unitOnly =
+        refusal == Refusal::DeviceUnreachable || (refusal == Refusal::NoDevice && libraryUsable_);
+    return !unit_ || !unitOnly;
 }
 
 bool SendFrontEnd::ConfirmSend(const ImageFacts& facts) {
     if (!unit_) {
         ShowImage(facts);
     }
-    if (!options_.yes && !unit_ && os::IsTerminal(os::StandardStream::Input)) {
-        std::printf("Send it to the device? Once started, stopping part-way may leave the device "
-                    "unusable. [y/N] ");
-        std::fflush(stdout);
-        std::string answer;
-        if (!std::getline(std::cin, answer)) {
-            std::printf("\n");
-            return false;
-        }
-        if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {
-            return false;
-        }
+    if (!options_.yes && !unit_ && os::IsTerminal(os::StandardStream::Input) &&
+        !AnswerIsYes("Send it to the device? Once started, stopping part-way may leave the device unusable.")) {
+        return false;
     }
     // From here on the device pipe may be open: Ctrl-C no longer ends the
     // process, it is answered by FollowTransfer.
@@ -158,7 +179,10 @@ void SendFrontEnd::Refuse(Refusal refusal, std::string_view messageKey) {
     refusalExitCode_ = ExitCodeFor(refusal);
     const std::string text = RefusalText(refusal);
     std::fprintf(stderr, "tarnwick-cli %s: %s\n", frontEnd_.c_str(), text.c_str());
-    Emit(ErrorEvent(refusalExitCode_, messageKey, text));
+    // The error event is the last a command says.
+    if (EndsTheCommand(refusal)) {
+        Emit(ErrorEvent(refusalExitCode_, messageKey, text));
+    }
 }
 
 std::string SendFrontEnd::RefusalText(Refusal refusal) const {
@@ -178,8 +202,7 @@ std::string SendFrontEnd::RefusalText(Refusal refusal) const {
             if (libraryUsable_) {
                 return "no device is connected";
             }
-            return CauseText(DiagnoseLibrary(system_.libraries, system_.files, kDeviceLibraryName),
-                             kDeviceLibraryName);
+            [[fallthrough]];
         case Refusal::LibraryUnusable:
             return CauseText(DiagnoseLibrary(system_.libraries, system_.files, kDeviceLibraryName),
                              kDeviceLibraryName);

@@ -14,6 +14,8 @@
 #include <string_view>
 
 #include "cli/flash_display.h"
+#include "device/device_library.h"
+#include "device/presence_monitor.h"
 #include "image/transfer_thread.h"
 #include "image/upgrade_command.h"
 #include "platform/stop_requests.h"
@@ -29,7 +31,8 @@ struct SendOptions {
     bool noHistory = false;
     // The whole file's SHA-256 it must have, lower-case; empty for none.
     std::string expectedSha256;
-    // flash --wait: nullopt does not wait, 0 or less waits without end.
+    // flash --wait: nullopt does not wait, below 0 waits without end, 0
+    // probes once.
     std::optional<int> waitSeconds;
 };
 
@@ -57,8 +60,15 @@ public:
     std::optional<std::string> ExpectedSha256() override;
     void ShowImageDigest(const std::string& sha256) override { imageSha256_ = sha256; }
 
-    // One probe, as a tick of the presence monitor makes it.
-    bool ProbeOnce();
+    enum class WaitEnd { Reached, LibraryUnusable, Stopped, TimedOut };
+    // Probes as the presence monitor does until a device is attached
+    // (`attached`) or removed, the library proves unusable, a counted stop
+    // request comes, or `limit` passes. When the first probe does not find
+    // it so, says `announcement` (unless empty) and the waiting event.
+    WaitEnd WaitForDevice(bool attached, std::optional<std::chrono::seconds> limit, const std::string& announcement);
+    // Whether `refusal` ends the command. A station goes on past a device
+    // that went before its pipe was opened, or whose pipe would not open.
+    bool EndsTheCommand(Refusal refusal) const;
     // Stop requests are counted from now on instead of ending the process.
     void CountStopRequests();
     os::StopRequests* stops() { return stops_ ? &*stops_ : nullptr; }
@@ -77,6 +87,8 @@ public:
     void ShowImage(const ImageFacts& facts);
 
 private:
+    // One probe, as a tick of the presence monitor makes it.
+    bool ProbeOnce();
     std::string RefusalText(Refusal refusal) const;
     TransferOutcome ShowUntilEnd(ProgressDisplay& display);
     void AnswerStopRequests(ProgressDisplay& display, bool& warned);
@@ -85,6 +97,8 @@ private:
     const SendOptions& options_;
     os::System& system_;
     const std::string frontEnd_;
+    DeviceLibrary library_;
+    PresenceMonitor presence_;
     std::optional<ImageStatus> status_;
     std::string imageSha256_;
     bool libraryUsable_ = true;
@@ -100,6 +114,9 @@ private:
     std::chrono::steady_clock::time_point started_;
     std::uint64_t payload_ = 0;
 };
+
+// Asks `question` on the terminal; true only for y or yes.
+bool AnswerIsYes(const std::string& question);
 
 // A SHA-256 as the command line gives it: 64 hex digits, lower-cased;
 // nullopt for anything else.

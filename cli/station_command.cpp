@@ -4,7 +4,6 @@
 // never sent the image twice.
 
 #include <cstdio>
-#include <iostream>
 #include <memory>
 
 #include "cli/commands.h"
@@ -32,11 +31,6 @@ struct Tally {
     std::uint64_t complete = 0;
     std::uint64_t failed = 0;
 };
-
-// The exit status of a run that a stop request ended, as `flash` gives it.
-int ExitCodeOf(os::EndRequest request) {
-    return request == os::EndRequest::Terminate ? kExitTerminated : kExitHungUp;
-}
 
 class Station {
 public:
@@ -66,18 +60,28 @@ public:
 
 private:
     int SendToUnits(const PreparedImage& image) {
-        for (std::uint64_t unit = 1;; ++unit) {
+        for (std::uint64_t unit = 1;;) {
             frontEnd_.SetUnit(unit);
-            if (const std::optional<int> stopped = WaitFor(true, unit)) {
-                return *stopped;
+            if (const std::optional<int> ended = WaitFor(true, unit)) {
+                return *ended;
             }
             const UpgradeRun run = command_.SendPrepared(frontEnd_, image);
-            if (run.end == UpgradeEnd::Refused && run.refusal != Refusal::DeviceUnreachable) {
-                // The library itself is unusable: no unit can be sent to.
+            if (run.end == UpgradeEnd::Refused && frontEnd_.EndsTheCommand(*run.refusal)) {
                 return frontEnd_.refusalExitCode();
             }
-            const SentUnit sent = run.end == UpgradeEnd::Started ? frontEnd_.FollowTransfer() : SentUnit{};
-            const bool complete = run.end == UpgradeEnd::Started && sent.outcome.result == TransferResult::Complete;
+            if (run.end == UpgradeEnd::Refused && run.refusal == Refusal::NoDevice) {
+                // It went again before its pipe was opened: nothing was
+                // sent, and the same unit is waited for.
+                continue;
+            }
+            SentUnit sent;
+            if (run.end == UpgradeEnd::Started) {
+                sent = frontEnd_.FollowTransfer();
+            } else {
+                // Its pipe would not open: a failed unit, nothing sent.
+                sent.outcome.payload = image.facts.payloadSize;
+            }
+            const bool complete = sent.outcome.result == TransferResult::Complete && run.end == UpgradeEnd::Started;
             ++(complete ? tally_.complete : tally_.failed);
             Report(unit, sent, complete);
             if (sent.outcome.result == TransferResult::Stopped) {
@@ -86,33 +90,31 @@ private:
             if ((!complete && options_.stopOnFailure) || (options_.count > 0 && tally_.complete >= options_.count)) {
                 return Status();
             }
-            if (const std::optional<int> stopped = WaitFor(false, unit)) {
-                return *stopped;
+            if (const std::optional<int> ended = WaitFor(false, unit)) {
+                return *ended;
             }
+            ++unit;
         }
     }
 
-    // Until a device is attached (`attached`) or removed, probing once a
-    // second; the exit status when a stop request came first.
+    // Until a device is attached (`attached`) or removed; the exit status
+    // when a stop request or an unusable library ends the run first. A
+    // Ctrl-C pressed once during a unit let that unit finish, and ends the
+    // run here.
     std::optional<int> WaitFor(bool attached, std::uint64_t unit) {
-        os::StopRequests& stops = *frontEnd_.stops();
-        bool said = false;
-        for (;;) {
-            if (stops.Count() > 0) {
-                const std::optional<os::EndRequest> ending = stops.Ending();
-                return ending ? ExitCodeOf(*ending) : kExitInterrupted;
-            }
-            if (frontEnd_.ProbeOnce() == attached) {
+        const std::string announcement =
+            "unit " + std::to_string(unit) + (attached ? ": waiting for a device" : ": remove the device");
+        switch (frontEnd_.WaitForDevice(attached, std::nullopt, announcement)) {
+            case SendFrontEnd::WaitEnd::Reached:
+            case SendFrontEnd::WaitEnd::TimedOut:
                 return std::nullopt;
-            }
-            if (!said) {
-                said = true;
-                frontEnd_.Say(attached ? "unit " + std::to_string(unit) + ": waiting for a device"
-                                       : "unit " + std::to_string(unit) + ": remove the device");
-                frontEnd_.Emit(WaitingEvent(attached ? "device" : "removal", unit));
-            }
-            stops.WaitBeyond(0, kPresencePeriodAfterStart);
+            case SendFrontEnd::WaitEnd::Stopped:
+                return ExitCodeForStop(frontEnd_.stops()->Ending());
+            case SendFrontEnd::WaitEnd::LibraryUnusable:
+                break;
         }
+        frontEnd_.Refuse(Refusal::LibraryUnusable, RefusalMessageKey(Refusal::LibraryUnusable));
+        return frontEnd_.refusalExitCode();
     }
 
     void Report(std::uint64_t unit, const SentUnit& sent, bool complete) {
@@ -154,15 +156,8 @@ private:
         if (options_.send.yes || !os::IsTerminal(os::StandardStream::Input)) {
             return true;
         }
-        std::printf("Send it to every device attached from now on, one after another? Once started, stopping "
-                    "part-way may leave a device unusable. [y/N] ");
-        std::fflush(stdout);
-        std::string answer;
-        if (!std::getline(std::cin, answer)) {
-            std::printf("\n");
-            return false;
-        }
-        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+        return AnswerIsYes("Send it to every device attached from now on, one after another? Once started, "
+                           "stopping part-way may leave a device unusable.");
     }
 
     const StationOptions& options_;

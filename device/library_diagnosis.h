@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,18 @@ struct LibraryPlace {
     bool present = false;
 };
 
+// A library file as read from disk, without loading it.
+struct LibraryFile {
+    std::uint64_t size = 0;
+    std::string sha256;
+    std::optional<int> widthBits;  // 32 or 64, from its header
+};
+
 struct LibraryDiagnosis {
     LibraryCause cause = LibraryCause::Missing;
     std::vector<LibraryPlace> places;  // in the system's order
-    std::optional<std::string> found;  // the first place that has it
-    std::optional<int> widthBits;      // 32 or 64, from its header
+    std::optional<std::string> found;  // the file loaded, else the first place that has it
+    std::optional<LibraryFile> file;   // what `found` holds
     std::string loadError;             // the system's words, when it would not load
     bool hasOpenDev = false;
     bool hasOpenFile = false;
@@ -42,7 +50,11 @@ struct LibraryDiagnosis {
 inline constexpr int kProgramBits = sizeof(void*) * 8;
 
 // The width a library file was built for, from its ELF or PE header.
-std::optional<int> WidthFromHeader(const std::string& header);
+std::optional<int> WidthFromHeader(std::span<const std::uint8_t> header);
+
+// The file at `path`, read while others may have it open (a process that
+// has the library loaded); nullopt when it cannot be read.
+std::optional<LibraryFile> ReadLibraryFile(os::FileReader& files, const std::string& path);
 
 LibraryDiagnosis DiagnoseLibrary(os::LibraryLoader& loader, os::FileReader& files, const std::string& name);
 

@@ -29,6 +29,10 @@ std::span<const std::uint8_t> SendJob::payload() const {
     return {image_.get() + kHeaderAreaSize, static_cast<std::size_t>(imageSize_ - kHeaderAreaSize)};
 }
 
+bool SendJob::headerSent() const {
+    return headerTaken_.load() == kHeaderPacketSize;
+}
+
 std::chrono::steady_clock::time_point SendJob::LastTakenAt() const {
     return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastTakenAt_.load()));
 }
@@ -44,13 +48,11 @@ SendEnd SendJob::Send(TransferObserver& observer, os::Sleeper& sleeper, os::Cloc
     if (!pipe_->BindWriter()) {
         return SendEnd::NoWriter;
     }
-    const Bytes image(image_.get(), static_cast<std::size_t>(imageSize_));
-    const SendEnd headerEnd = WriteAll(image.first(kHeaderPacketSize), kHeaderRetryPause, headerTaken_, sleeper, clock);
+    const SendEnd headerEnd = WriteAll(image().first(kHeaderPacketSize), kHeaderRetryPause, headerTaken_, sleeper, clock);
     if (headerEnd != SendEnd::Complete) {
         return headerEnd;
     }
-    headerSent_.store(true);
-    const Bytes payload = image.subspan(kHeaderAreaSize);
+    const Bytes payload = this->payload();
     while (sent_.load(std::memory_order_relaxed) < payload.size()) {
         if (stop.load(std::memory_order_relaxed)) {
             return SendEnd::Stopped;

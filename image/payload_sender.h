@@ -67,7 +67,7 @@ public:
     std::span<const std::uint8_t> image() const;
     std::span<const std::uint8_t> payload() const;
     std::uint64_t sent() const { return sent_.load(); }
-    bool headerSent() const { return headerSent_.load(); }
+    bool headerSent() const;
 
 private:
     enum class Phase { Idle, Writing, Abandoned };
@@ -83,7 +83,6 @@ private:
     std::atomic<SendEnd> requestedEnd_{SendEnd::Complete};
     std::atomic<std::uint64_t> headerTaken_{0};
     std::atomic<std::uint64_t> sent_;
-    std::atomic<bool> headerSent_{false};
     std::atomic<std::chrono::steady_clock::rep> lastTakenAt_;
 
     std::mutex mutex_;

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "image/transfer_worker.h"
-#include "support/json_text.h"
 
 namespace tarnwick {
 
@@ -43,11 +42,10 @@ std::string_view FailureName(TransferFailure failure) {
     return "";
 }
 
-std::string OutcomeFields(const TransferOutcome& outcome, double seconds) {
+void AddOutcomeFields(JsonObject& fields, const TransferOutcome& outcome, double seconds) {
     // Milliseconds are all a record needs.
     char secondsText[32];
     std::snprintf(secondsText, sizeof secondsText, "%.3f", seconds);
-    JsonObject fields;
     fields.Add("outcome", OutcomeName(outcome));
     if (outcome.failure != TransferFailure::None) {
         fields.Add("failure", FailureName(outcome.failure));
@@ -59,9 +57,6 @@ std::string OutcomeFields(const TransferOutcome& outcome, double seconds) {
         .AddRaw("seconds", secondsText)
         .AddNumber("bytes_per_second",
                    seconds > 0 ? static_cast<std::int64_t>(static_cast<double>(outcome.sent) / seconds) : 0);
-    const std::string text = fields.Text();
-    // Without the braces, to be set inside another object.
-    return text.substr(1, text.size() - 2);
 }
 
 std::string RecordLine(const TransferRecordStart& start, const TransferOutcome& outcome, double seconds) {
@@ -86,9 +81,12 @@ std::string RecordLine(const TransferRecordStart& start, const TransferOutcome& 
         record.AddNull("image_date");
     }
     record.Add("library", start.libraryPath).Add("library_sha256", start.librarySha256);
-    std::string line = record.Text();
-    line.pop_back();
-    return line + ", " + OutcomeFields(outcome, seconds) + "}\n";
+    AddOutcomeFields(record, outcome, seconds);
+    return record.Text() + "\n";
+}
+
+bool AppendRecord(const HistoryEntry& entry, const TransferOutcome& outcome, double seconds) {
+    return entry.store->Append(entry.path, RecordLine(entry.start, outcome, seconds));
 }
 
 }  // namespace tarnwick

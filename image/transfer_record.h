@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/system.h"
+#include "support/json_text.h"
 
 namespace tarnwick {
 
@@ -51,10 +52,12 @@ std::string_view OutcomeName(const TransferOutcome& outcome);
 std::string_view FailureName(TransferFailure failure);
 
 // The outcome's fields as the record and the CLI's end event both give
-// them, inside an object still open: `"outcome":...,"seconds":...`.
-std::string OutcomeFields(const TransferOutcome& outcome, double seconds);
+// them: "outcome", "failure", "sent", "payload", "seconds", "bytes_per_second".
+void AddOutcomeFields(JsonObject& object, const TransferOutcome& outcome, double seconds);
 
 // The whole record, with its line feed.
 std::string RecordLine(const TransferRecordStart& start, const TransferOutcome& outcome, double seconds);
+// Appends the record of a transfer that ended so; false when it was lost.
+bool AppendRecord(const HistoryEntry& entry, const TransferOutcome& outcome, double seconds);
 
 }  // namespace tarnwick

@@ -114,6 +114,7 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
         outcome.failure = TransferFailure::ImageTooSmall;
         state.pipe.reset();
         state.image.reset();
+        outcome.recordLost = state.history && !AppendRecord(*state.history, outcome, 0);
         observer.OnFinished(outcome);
         return outcome;
     }
@@ -132,14 +133,15 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     // would otherwise take one from the writer or from the device's side.
     // The record names the whole file's digest; it is taken here when the
     // front end did not take it before.
+    // It holds the spans, not the job: the job and its block are given back
+    // before the end is reported, and this runs no longer than that.
     std::string wholeDigest = history ? history->start.imageSha256 : std::string();
-    auto besideTheSend = [job, &observer, &wholeDigest, digestWhole = history && wholeDigest.empty()] {
+    auto besideTheSend = [image = job->image(), payload = job->payload(), &observer, &wholeDigest,
+                          digestWhole = history && wholeDigest.empty()] {
         if (digestWhole) {
-            Sha256 hash;
-            hash.Update(job->image());
-            wholeDigest = hash.FinishHex();
+            wholeDigest = Sha256::HexDigestOf(image);
         }
-        observer.BesideTheSend(job->payload());
+        observer.BesideTheSend(payload);
     };
     std::optional<std::thread> beside = StartThread([&besideTheSend] {
         os::GiveWayToOtherThreads();
@@ -168,8 +170,7 @@ TransferOutcome TransferWorker::Run(TransferState state, TransferObserver& obser
     job.reset();
     if (history) {
         history->start.imageSha256 = wholeDigest;
-        outcome.recordLost =
-            !history->store->Append(history->path, RecordLine(history->start, outcome, took.count()));
+        outcome.recordLost = !AppendRecord(*history, outcome, took.count());
     }
     observer.OnFinished(outcome);
     return outcome;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "device/device_library.h"
+#include "device/library_diagnosis.h"
 #include "image/image_check.h"
 #include "image/transfer_worker.h"
 #include "support/sha256.h"
@@ -34,19 +35,9 @@ UpgradeRun Refused(UpgradeSeam& seam, Refusal refusal) {
     return {UpgradeEnd::Refused, refusal};
 }
 
-std::string DigestOf(std::span<const std::uint8_t> bytes) {
-    Sha256 hash;
-    hash.Update(bytes);
-    return hash.FinishHex();
-}
-
 ImageFacts FactsOf(const std::string& path, const ImageCheck& check, std::uint64_t fileSize) {
     return {path, *check.header, fileSize, fileSize > kHeaderAreaSize ? fileSize - kHeaderAreaSize : 0};
 }
-
-// A device library is a few hundred KiB; anything larger than this is not
-// read for its digest.
-constexpr std::uint64_t kLibraryDigestLimit = std::uint64_t{256} << 20;
 
 }  // namespace
 
@@ -118,7 +109,7 @@ std::variant<UpgradeCommand::Loaded, Refusal> UpgradeCommand::Load(const std::st
     }
     Loaded loaded{std::move(file.data), file.size, {}};
     if (digest) {
-        loaded.sha256 = DigestOf({loaded.block.get(), static_cast<std::size_t>(loaded.size)});
+        loaded.sha256 = Sha256::HexDigestOf({loaded.block.get(), static_cast<std::size_t>(loaded.size)});
     }
     return loaded;
 }
@@ -152,8 +143,8 @@ UpgradeRun UpgradeCommand::Send(UpgradeSeam& seam, const std::string& path, cons
                     HistoryFor(seam, path, check, Loaded{nullptr, check.fileSize, {}}, call.libraryPath)) {
                 TransferOutcome outcome;
                 outcome.failure = TransferFailure::NotLoaded;
-                outcome.payload = check.fileSize > kHeaderAreaSize ? check.fileSize - kHeaderAreaSize : 0;
-                entry->store->Append(entry->path, RecordLine(entry->start, outcome, 0));
+                outcome.payload = facts.payloadSize;
+                AppendRecord(*entry, outcome, 0);
             }
             return Refused(seam, *refusal);
         }
@@ -193,9 +184,8 @@ std::optional<HistoryEntry> UpgradeCommand::HistoryFor(UpgradeSeam& seam, const 
         start.imageDate = DateText(*check.status);
     }
     start.libraryPath = libraryPath;
-    if (const os::LoadedFile library = files_.LoadWhole(libraryPath, kLibraryDigestLimit);
-        library.status == os::FileStatus::Ok) {
-        start.librarySha256 = DigestOf({library.data.get(), static_cast<std::size_t>(library.size)});
+    if (const std::optional<LibraryFile> library = ReadLibraryFile(files_, libraryPath)) {
+        start.librarySha256 = library->sha256;
     }
     return entry;
 }

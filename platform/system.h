@@ -49,10 +49,6 @@ public:
     // our executables starts in their own folder. Null when it cannot be
     // loaded (missing, not a library, or a dependency missing).
     virtual std::unique_ptr<LoadedLibrary> Load(const std::string& name) = 0;
-    // Whether `name` is there but built for the other width (a 32-bit
-    // library for a 64-bit program, or the reverse), so that a user can be
-    // told which build to run. Asked only after Load failed.
-    virtual bool IsOtherArchitecture(const std::string& /*name*/) { return false; }
     // Where Load looks for a bare `name`, in its order, as full paths.
     virtual std::vector<std::string> SearchPlaces(const std::string& /*name*/) { return {}; }
     // The system's own words for why the last Load failed; empty when it

@@ -101,4 +101,18 @@ JsonObject& JsonObject::AddNull(std::string_view name) { return Field(name, "nul
 
 JsonObject& JsonObject::AddRaw(std::string_view name, std::string_view json) { return Field(name, json); }
 
+JsonObject& JsonObject::AddFields(const JsonObject& other) {
+    if (other.text_.size() > 1) {
+        text_ += text_.size() > 1 ? ", " : "";
+        text_ += std::string_view(other.text_).substr(1);
+    }
+    return *this;
+}
+
+JsonArray& JsonArray::AddRaw(std::string_view json) {
+    text_ += text_.size() > 1 ? ", " : "";
+    text_ += json;
+    return *this;
+}
+
 }  // namespace tarnwick

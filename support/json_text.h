@@ -21,11 +21,23 @@ public:
     JsonObject& AddNull(std::string_view name);
     // `json` must already be valid JSON (an object made here, for instance).
     JsonObject& AddRaw(std::string_view name, std::string_view json);
+    // Every field of `other`, after those already here.
+    JsonObject& AddFields(const JsonObject& other);
     std::string Text() const { return text_ + "}"; }
 
 private:
     JsonObject& Field(std::string_view name, std::string_view json);
     std::string text_ = "{";
+};
+
+class JsonArray {
+public:
+    // `json` must already be valid JSON.
+    JsonArray& AddRaw(std::string_view json);
+    std::string Text() const { return text_ + "]"; }
+
+private:
+    std::string text_ = "[";
 };
 
 }  // namespace tarnwick

@@ -73,6 +73,12 @@ std::array<std::uint8_t, 32> Sha256::Finish() {
 
 std::string Sha256::FinishHex() { return HexOf(Finish()); }
 
+std::string Sha256::HexDigestOf(std::span<const std::uint8_t> bytes) {
+    Sha256 hash;
+    hash.Update(bytes);
+    return hash.FinishHex();
+}
+
 std::string Sha256::HexOf(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;

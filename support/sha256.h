@@ -18,6 +18,8 @@ public:
     std::string FinishHex();
 
     static std::string HexOf(std::span<const std::uint8_t> bytes);
+    // The digest of `bytes`, in hex as sha256sum prints it.
+    static std::string HexDigestOf(std::span<const std::uint8_t> bytes);
 
 private:
     void Compress(const std::uint8_t* blocks, std::size_t count);

@@ -18,12 +18,7 @@ public:
         return reinterpret_cast<void*>(GetProcAddress(module_, name));
     }
 
-    std::string Path() const override {
-        std::wstring path(32768, L'\0');
-        const DWORD length = GetModuleFileNameW(module_, path.data(), static_cast<DWORD>(path.size()));
-        path.resize(length < path.size() ? length : 0);
-        return Utf8Of(path);
-    }
+    std::string Path() const override { return ModuleFileName(module_); }
 
 private:
     HMODULE module_;
@@ -61,28 +56,17 @@ std::unique_ptr<LoadedLibrary> Win32LibraryLoader::Load(const std::string& name)
 
 std::vector<std::string> Win32LibraryLoader::SearchPlaces(const std::string& name) {
     std::vector<std::string> places;
-    std::wstring folder(32768, L'\0');
-    DWORD length = GetModuleFileNameW(nullptr, folder.data(), static_cast<DWORD>(folder.size()));
-    folder.resize(length < folder.size() ? length : 0);
-    if (const std::size_t slash = folder.find_last_of(L"\\/"); slash != std::wstring::npos) {
-        places.push_back(Utf8Of(folder.substr(0, slash + 1)) + name);
+    const std::string program = ModuleFileName(nullptr);
+    if (const std::size_t slash = program.find_last_of("\\/"); slash != std::string::npos) {
+        places.push_back(program.substr(0, slash + 1) + name);
     }
     std::wstring system(MAX_PATH, L'\0');
-    length = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+    const DWORD length = GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
     if (length > 0 && length < system.size()) {
         system.resize(length);
         places.push_back(Utf8Of(system) + "\\" + name);
     }
     return places;
-}
-
-bool Win32LibraryLoader::IsOtherArchitecture(const std::string& name) {
-    HMODULE module = LoadLibraryExW(Widened(name).c_str(), nullptr, kSearchFolders);
-    if (module != nullptr) {
-        FreeLibrary(module);
-        return false;
-    }
-    return GetLastError() == ERROR_BAD_EXE_FORMAT;
 }
 
 }  // namespace tarnwick::os::win32

@@ -13,15 +13,7 @@ void Win32Sleeper::Sleep(std::chrono::milliseconds duration) { std::this_thread:
 
 // Wide, and with room for the longest path Windows has: a folder that the
 // ANSI code page cannot spell is found all the same.
-std::string Win32Process::ExecutablePath() {
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0 || length >= path.size()) {
-        return {};
-    }
-    path.resize(length);
-    return Utf8Of(path);
-}
+std::string Win32Process::ExecutablePath() { return ModuleFileName(nullptr); }
 
 // The version Windows has, not the one it tells a program without a
 // manifest that names it: ntdll's own record.

@@ -41,4 +41,15 @@ std::optional<std::string> AnsiSpelling(std::wstring_view wide) {
     return lost ? std::nullopt : std::optional(ansi);
 }
 
+std::string ModuleFileName(HMODULE module) {
+    // The longest path Windows has, so no folder is too deep.
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) {
+        return {};
+    }
+    path.resize(length);
+    return Utf8Of(path);
+}
+
 }  // namespace tarnwick::os::win32

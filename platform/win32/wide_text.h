@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <windows.h>
+
 namespace tarnwick::os::win32 {
 
 std::wstring Widened(std::string_view utf8);
@@ -14,5 +16,8 @@ std::string Utf8Of(std::wstring_view wide);
 // `wide` in the ANSI code page, when that code page can spell every
 // character of it; nullopt when it cannot.
 std::optional<std::string> AnsiSpelling(std::wstring_view wide);
+// The full path of a loaded module (null: this program); empty when the
+// system cannot give it whole.
+std::string ModuleFileName(HMODULE module);
 
 }  // namespace tarnwick::os::win32

@@ -10,7 +10,6 @@ namespace tarnwick::os::win32 {
 class Win32LibraryLoader final : public LibraryLoader {
 public:
     std::unique_ptr<LoadedLibrary> Load(const std::string& name) override;
-    bool IsOtherArchitecture(const std::string& name) override;
     std::vector<std::string> SearchPlaces(const std::string& name) override;
     std::string LastLoadError() override { return lastError_; }
 

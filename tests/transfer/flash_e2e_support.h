@@ -21,9 +21,7 @@
 namespace tarnwick::testing {
 
 inline std::string PayloadSha(const std::vector<std::uint8_t>& file) {
-    Sha256 hash;
-    hash.Update(std::span<const std::uint8_t>(file).subspan(1024));
-    return hash.FinishHex();
+    return Sha256::HexDigestOf(std::span<const std::uint8_t>(file).subspan(1024));
 }
 
 inline std::vector<std::string> FlashArguments(const std::string& image) { return {"flash", image, "--yes"}; }

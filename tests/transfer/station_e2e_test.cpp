@@ -22,11 +22,7 @@ using ::testing::HasSubstr;
 using testing::ExpectDeviceGotFile;
 using testing::PatternImage;
 
-std::string WholeSha(const std::vector<std::uint8_t>& file) {
-    Sha256 hash;
-    hash.Update(file);
-    return hash.FinishHex();
-}
+std::string WholeSha(const std::vector<std::uint8_t>& file) { return Sha256::HexDigestOf(file); }
 
 std::string ReadText(const std::string& path) {
     const std::vector<std::uint8_t> bytes = testing::ReadFile(path);
@@ -177,9 +173,19 @@ TEST_F(StationEndToEnd, DroppedUnitsFailAndAStopBetweenUnitsEndsAtOnce) {
     }
 }
 
-TEST_F(StationEndToEnd, FlashWaitsForADeviceAndRefusesAnImageWithAnotherDigest) {
+// Waiting ends when nothing can come: a flash after its limit, a station
+// whose device library is unusable at once.
+TEST_F(StationEndToEnd, WaitsOnlyForWhatCanComeAndRefusesAnImageWithAnotherDigest) {
     test::SimProcess sim({.detached = true});
     ASSERT_TRUE(sim.ready()) << sim.Log();
+    {
+        const auto result = test::RunProgram(test::BinPath("tarnwick-cli"), {"station", image, "--yes"},
+                                             {sim.Environment(), "LD_LIBRARY_PATH=" + test::DoubleDir("no_open_dev")},
+                                             10s);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->exitCode, cli::kExitNoDevice) << result->output;
+        EXPECT_THAT(result->output, HasSubstr("lacks open_dev"));
+    }
     {
         const auto started = std::chrono::steady_clock::now();
         const auto result = Run(sim, {"flash", image, "--yes", "--wait=2"});
