@@ -12,7 +12,7 @@ void SharedProgress::Reset() {
     std::lock_guard lock(mutex_);
     outcome_.reset();
     pipeClosedAt_.reset();
-    sha256_.clear();
+    sentWhole_ = false;
 }
 
 void SharedProgress::OnProgress(int, std::uint64_t sent, std::uint64_t) {
@@ -20,8 +20,16 @@ void SharedProgress::OnProgress(int, std::uint64_t sent, std::uint64_t) {
 }
 
 void SharedProgress::BesideTheSend(std::span<const std::uint8_t> payload) {
+    {
+        std::lock_guard lock(mutex_);
+        sentWhole_ = true;
+        if (payload.data() == hashed_.data() && payload.size() == hashed_.size()) {
+            return;
+        }
+    }
     std::string digest = Sha256::HexDigestOf(payload);
     std::lock_guard lock(mutex_);
+    hashed_ = payload;
     sha256_ = std::move(digest);
 }
 
@@ -50,7 +58,7 @@ std::optional<std::chrono::steady_clock::time_point> SharedProgress::pipeClosedA
 
 std::string SharedProgress::payloadSha256() {
     std::lock_guard lock(mutex_);
-    return sha256_;
+    return sentWhole_ ? sha256_ : std::string();
 }
 
 void ProgressDisplay::Show(std::uint64_t sent, Seconds elapsed) {

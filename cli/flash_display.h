@@ -21,7 +21,9 @@ namespace tarnwick::cli {
 class SharedProgress final : public TransferObserver {
 public:
     explicit SharedProgress(os::Clock& clock) : clock_(clock) {}
-    // Forgets the last transfer, before the next one starts.
+    // Forgets the last transfer, before the next one starts; the payload's
+    // digest is kept for the same block (a station sends one image again
+    // and again).
     void Reset();
 
     void OnProgress(int position, std::uint64_t sent, std::uint64_t payload) override;
@@ -48,7 +50,9 @@ private:
     std::condition_variable ended_;
     std::optional<TransferOutcome> outcome_;
     std::optional<std::chrono::steady_clock::time_point> pipeClosedAt_;
+    std::span<const std::uint8_t> hashed_;  // the payload sha256_ is of
     std::string sha256_;
+    bool sentWhole_ = false;  // this transfer had a whole image to hash
 };
 
 // The progress as the user sees it on standard output.

@@ -51,7 +51,7 @@ LoadedFile CheckedFileReader::LoadWhole(const std::string& path, std::uint64_t s
 
 std::optional<std::string> CheckedFileReader::ReadText(const std::string& path, std::size_t sizeLimit) {
     std::uint64_t size = 0;
-    const std::unique_ptr<OpenFile> file = access_.Open(path, FileAccess::Sharing::WithReaders, size);
+    const std::unique_ptr<OpenFile> file = access_.Open(path, FileAccess::Sharing::WithWriters, size);
     if (file == nullptr) {
         return std::nullopt;
     }

@@ -24,9 +24,11 @@ class FileAccess {
 public:
     // What others may do with the file while it is open. The header read
     // takes it alone, so that a file another program is writing is not
-    // checked half-written; where the system has no such lock, both are
+    // checked half-written. A text file (lang.ini, the history) is read
+    // while others may append to it, so that a transfer's record is never
+    // refused for a reader. Where the system has no such lock, all are
     // the same.
-    enum class Sharing { Alone, WithReaders };
+    enum class Sharing { Alone, WithReaders, WithWriters };
 
     virtual ~FileAccess() = default;
     // Opens a regular file (never a folder, a device or a FIFO, which have

@@ -23,8 +23,13 @@ namespace {
 
 constexpr const char* kBarKey = "tarnwick-progress-bar";
 
+// The bar is named on its widget, not on the accessible object: a reader
+// may hold that object after the window is gone, and GTK then unsets its
+// widget.
 const CGradientProgressCtrl* BarOf(AtkValue* accessible) {
-    return static_cast<const CGradientProgressCtrl*>(g_object_get_data(G_OBJECT(accessible), kBarKey));
+    GtkWidget* widget = gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible));
+    return widget != nullptr ? static_cast<const CGradientProgressCtrl*>(g_object_get_data(G_OBJECT(widget), kBarKey))
+                             : nullptr;
 }
 
 // The bar's position as a share of its range, 0 to 100, clamped as the
@@ -98,7 +103,7 @@ void ReportBarRange(wxWindow& bar, std::int32_t, std::int32_t) {
     if (!ATK_IS_VALUE(accessible)) {
         const GType type = WithValue(G_OBJECT_TYPE(accessible));
         reinterpret_cast<GTypeInstance*>(accessible)->g_class = static_cast<GTypeClass*>(g_type_class_ref(type));
-        g_object_set_data(G_OBJECT(accessible), kBarKey, static_cast<CGradientProgressCtrl*>(&bar));
+        g_object_set_data(G_OBJECT(widget), kBarKey, static_cast<CGradientProgressCtrl*>(&bar));
     }
     atk_object_set_role(accessible, ATK_ROLE_PROGRESS_BAR);
 }

@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/descriptor.h"
+
 namespace tarnwick::os::posix {
 namespace {
 
@@ -64,9 +66,6 @@ WriteResult FromError(int error) {
 class DescriptorPipe final : public DevicePipe {
 public:
     explicit DescriptorPipe(int fd) : fd_(fd) {}
-    ~DescriptorPipe() override { close(fd_); }
-    DescriptorPipe(const DescriptorPipe&) = delete;
-    DescriptorPipe& operator=(const DescriptorPipe&) = delete;
 
     // The signal may have been blocked by whoever started the process
     // (a mask passes through exec); the writer lets it through itself.
@@ -81,7 +80,7 @@ public:
 
     WriteResult Write(std::span<const std::uint8_t> bytes) override {
         for (;;) {
-            const ssize_t written = write(fd_, bytes.data(), bytes.size());
+            const ssize_t written = write(fd_.get(), bytes.data(), bytes.size());
             if (written > 0) {
                 return {WriteStatus::Accepted, static_cast<std::size_t>(written)};
             }
@@ -91,7 +90,7 @@ public:
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 return FromError(errno);
             }
-            pollfd room{fd_, POLLOUT, 0};
+            pollfd room{fd_.get(), POLLOUT, 0};
             if (poll(&room, 1, -1) < 0) {
                 return FromError(errno);
             }
@@ -104,7 +103,7 @@ public:
     void Interrupt() override { pthread_kill(writer_, kInterruptSignal); }
 
 private:
-    const int fd_;
+    const Descriptor fd_;
     pthread_t writer_{};
 };
 
@@ -116,8 +115,10 @@ public:
     void Interrupt() override {}
 };
 
+bool IsDescriptorNumber(Handle handle) { return handle >= 0 && handle <= INT_MAX; }
+
 bool IsOpenDescriptor(Handle handle) {
-    return handle >= 0 && handle <= INT_MAX && fcntl(static_cast<int>(handle), F_GETFD) != -1;
+    return IsDescriptorNumber(handle) && fcntl(static_cast<int>(handle), F_GETFL) != -1;
 }
 
 }  // namespace
@@ -134,7 +135,7 @@ std::unique_ptr<DevicePipe> FdHandleIo::Adopt(Handle handle) {
 
 HandleKindText FdHandleIo::Describe(Handle handle) {
     struct stat info {};
-    const int flags = IsOpenDescriptor(handle) ? fcntl(static_cast<int>(handle), F_GETFL) : -1;
+    const int flags = IsDescriptorNumber(handle) ? fcntl(static_cast<int>(handle), F_GETFL) : -1;
     if (flags < 0 || fstat(static_cast<int>(handle), &info) != 0) {
         return {"not an open descriptor", ""};
     }
@@ -148,7 +149,7 @@ HandleKindText FdHandleIo::Describe(Handle handle) {
 }
 
 void FdHandleIo::Close(Handle handle) {
-    if (handle >= 0 && handle <= INT_MAX) {
+    if (IsDescriptorNumber(handle)) {
         close(static_cast<int>(handle));
     }
 }

@@ -55,7 +55,16 @@ bool XdgHistoryStore::Append(const std::string& path, std::string_view line) {
         return false;
     }
     const Descriptor file(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    return file.valid() && write(file.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    if (!file.valid()) {
+        return false;
+    }
+    const ssize_t written = write(file.get(), line.data(), line.size());
+    if (written > 0 && static_cast<std::size_t>(written) < line.size()) {
+        // A full disk took part of it: the line is ended, so that only this
+        // record is lost and the next one starts on a line of its own.
+        [[maybe_unused]] const ssize_t ended = write(file.get(), "\n", 1);
+    }
+    return written == static_cast<ssize_t>(line.size());
 }
 
 bool XdgHistoryStore::Writable(const std::string& path) {

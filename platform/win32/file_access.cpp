@@ -40,7 +40,9 @@ private:
 // Alone: no other program may open the file meanwhile, and one that holds
 // it open already (even only to read) makes this open fail.
 std::unique_ptr<OpenFile> Win32FileAccess::Open(const std::string& path, Sharing sharing, std::uint64_t& size) {
-    const DWORD share = sharing == Sharing::Alone ? 0 : FILE_SHARE_READ;
+    const DWORD share = sharing == Sharing::Alone         ? 0
+                        : sharing == Sharing::WithReaders ? FILE_SHARE_READ
+                                                          : FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE file = CreateFileW(Widened(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) {

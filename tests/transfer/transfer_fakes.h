@@ -232,7 +232,13 @@ public:
         ++finishedCalls;
         finished = outcome;
         pipeClosesWhenFinished = pipe_ != nullptr ? pipe_->closes() : -1;
+        blockHeldWhenFinished = !block.expired();
     }
+
+    // The image block, watched: the worker must give it back before it
+    // reports the end.
+    std::weak_ptr<const std::uint8_t[]> block;
+    bool blockHeldWhenFinished = false;
 
     std::vector<int> positions;
     std::vector<std::uint64_t> sentAfterPiece;

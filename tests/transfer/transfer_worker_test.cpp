@@ -362,7 +362,9 @@ TEST_F(TransferWorkerTest, PipeIsClosedExactlyOnceBeforeTheEndIsReportedOnEveryP
         state.image = testing::CopyToBlock(file);
         state.imageSize = file.size();
         state.pipe = localPipe.Open();
+        localObserver.block = state.image;
         TransferWorker(localSleeper, localClock).Run(std::move(state), localObserver, localObserver.stop);
+        EXPECT_FALSE(localObserver.blockHeldWhenFinished);
         EXPECT_EQ(localPipe.closes(), 1);
         EXPECT_EQ(localPipe.foreignCloses(), 0);
         EXPECT_EQ(localObserver.finishedCalls, 1);
