@@ -1,7 +1,7 @@
 #include "app/wx_text.h"
 
 #include "text/text_lookup.h"
-#include "text/utf8_text.h"
+#include "support/utf8_text.h"
 
 namespace tarnwick {
 namespace {

@@ -20,7 +20,7 @@
 #include "support/json_text.h"
 #include "text/text_keys.h"
 #include "text/text_lookup.h"
-#include "text/utf8_text.h"
+#include "support/utf8_text.h"
 
 namespace tarnwick::cli {
 namespace {

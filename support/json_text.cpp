@@ -2,40 +2,10 @@
 
 #include <cstdio>
 
+#include "support/utf8_text.h"
+
 namespace tarnwick {
 namespace {
-
-// The length of the well-formed UTF-8 sequence at the start of `bytes`
-// (no overlong forms, no surrogates, nothing above U+10FFFF), or 0.
-std::size_t Utf8SequenceLength(std::string_view bytes) {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = at(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length || at(1) < low || at(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (at(i) < 0x80 || at(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 void AppendEscapedByte(std::string& out, unsigned char byte) {
     char escape[7];

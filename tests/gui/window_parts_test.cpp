@@ -15,7 +15,7 @@
 #include "text/text_keys.h"
 #include "platform/profile_rules.h"
 #include "text/text_lookup.h"
-#include "text/utf8_text.h"
+#include "support/utf8_text.h"
 #include "resources/dialog_template.h"
 #include "resources/ico_writer.h"
 #include "resources/resource_ids.h"

@@ -1,4 +1,4 @@
-#include "text/utf8_text.h"
+#include "support/utf8_text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,24 +40,41 @@ std::string_view WithoutIncompleteUtf8Tail(std::string_view text) {
     return text;
 }
 
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || at(1) < low || at(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (at(i) < 0x80 || at(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = AnnouncedLength(lead);
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (!IsContinuationByte(next)) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length =
+            static_cast<unsigned char>(text[i]) < 0x80 ? 1 : Utf8SequenceLength(text.substr(i));
+        if (length == 0) {
             return false;
         }
         i += length;
