@@ -53,7 +53,8 @@ int ShowHistory(std::size_t last, bool json) {
     const std::string path = system.history.Path();
     const std::optional<std::string> text = system.files.ReadText(path, kHistoryReadLimit);
     if (!text) {
-        std::fprintf(stderr, "tarnwick-cli history: no history at %s yet\n", path.empty() ? "(no place)" : path.c_str());
+        std::fprintf(stderr, "tarnwick-cli history: no history at %s yet, or it cannot be read\n",
+                     path.empty() ? "(no place)" : path.c_str());
         return kExitOk;
     }
     std::vector<Record> records;
