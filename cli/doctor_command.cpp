@@ -277,7 +277,8 @@ void AddDoctorCommand(CLI::App& app, int& exitCode) {
                      "also open the device pipe (PIPE00), say what kind of handle it is, and close it unwritten; "
                      "some devices may react to an opened pipe");
     doctor->add_flag("--json", options->json, "one JSON object with every check");
-    doctor->footer("Exit codes: 0 a device was found, 69 none was, 1 a check failed (the device library).");
+    doctor->footer("Exit codes: 0 a device was found, 69 none was, 1 a check failed (the device library, or the "
+                   "pipe of a device that was found).");
     doctor->callback([options, &exitCode] { exitCode = RunDoctor(options->openPipe, options->json); });
 }
 
